@@ -20,6 +20,10 @@ for preset in windows-x86 windows-x64; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
 done
+for folder in boardlib sim-dll; do
+  scripts/check_dll_exports.sh i686-w64-mingw32 "build/windows-x86/$folder"
+  scripts/check_dll_exports.sh x86_64-w64-mingw32 "build/windows-x64/$folder"
+done
 
 echo "== benchmarks"
 cmake --preset linux-release
