@@ -70,6 +70,11 @@ struct OpenFailure {
     std::string text;
 };
 
+void PrintTo(const OpenFailure &failure, std::ostream *out)
+{
+    *out << failure.name;
+}
+
 class OpenFailureTest : public LibraryTest, public ::testing::WithParamInterface<OpenFailure> {};
 
 TEST_P(OpenFailureTest, ShowsItsMessageOnceAndLeavesTheLibraryClosed)
