@@ -46,7 +46,7 @@ struct Failures {
     bool noResources = false;        // the card information lists no item
     bool refuseRegistration = false; // hCard 0
     bool refuseArming = false;       // fEnableOk 0
-    std::set<uint32_t> failingRequests; // these request codes report failure, record untouched
+    std::set<uint32_t> failingRequests{}; // these request codes report failure, record untouched
 };
 
 struct MessageBoxShown {
