@@ -29,3 +29,4 @@ echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
+build/linux-release/bench/boardlib_bench --benchmark_min_time=0.2

@@ -1,0 +1,98 @@
+// Cost of each library export against the simulated WinDriver, with the
+// driver requests and register accesses it makes per call.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <functional>
+
+#include "simulated_windriver.h"
+#include "tcr7750.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using tcr7750::sim::SimulatedWinDriver;
+
+SYSTEMTIME dateTime;
+uint16_t word1, word2;
+uint32_t microseconds;
+TdRecord td;
+H0Record h0;
+char text[16];
+EdgeStamp rising, falling;
+
+// Counts once, then times the export; the logs are emptied now and then so
+// that they do not grow without end.
+void run_export(benchmark::State &state, SimulatedWinDriver &sim, const std::function<int32_t()> &call)
+{
+    sim.clear_logs();
+    call();
+    state.counters["requests"] = static_cast<double>(sim.requests().size());
+    state.counters["accesses"] = static_cast<double>(sim.access_log().size());
+    size_t calls = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(call());
+        if (++calls % 4096 == 0)
+            sim.clear_logs();
+    }
+}
+
+void Export(benchmark::State &state, std::function<int32_t()> call)
+{
+    SimulatedWinDriver sim;
+    OpenBoard();
+    run_export(state, sim, call);
+}
+
+BENCHMARK_CAPTURE(Export, GetBoardStatus, [] { return GetBoardStatus(&word1, &word2); });
+BENCHMARK_CAPTURE(Export, GetBoardDateTime, [] { return GetBoardDateTime(&dateTime, &word1, &microseconds, &word2); });
+BENCHMARK_CAPTURE(Export, GetTD, [] { return GetTD(&td, &word1); });
+BENCHMARK_CAPTURE(Export, GetTDEx, [] { return GetTDEx(&td, &word1); });
+BENCHMARK_CAPTURE(Export, GetH0, [] { return GetH0(&h0, &word1); });
+BENCHMARK_CAPTURE(Export, GetBoardVersion, [] { return GetBoardVersion(text); });
+BENCHMARK_CAPTURE(Export, GetBoardTimestamp, [] { return GetBoardTimestamp(&rising, &falling); });
+BENCHMARK_CAPTURE(Export, SetBoardInitialYear, [] { return SetBoardInitialYear(2026); });
+BENCHMARK_CAPTURE(Export, SetIrigMode, [] { return SetIrigMode(1); });
+BENCHMARK_CAPTURE(Export, EnableTimestampInterrupt, [] { return EnableTimestampInterrupt(0); });
+BENCHMARK_CAPTURE(Export, EnablePeriodicInterrupt, [] { return EnablePeriodicInterrupt(10); });
+BENCHMARK_CAPTURE(Export, DisableBoardInterrupts, [] { return DisableBoardInterrupts(); });
+
+// Open and close: the whole open procedure each time.
+void OpenThenClose(benchmark::State &state)
+{
+    SimulatedWinDriver sim;
+    run_export(state, sim, [] { return OpenBoard() + CloseBoard(); });
+}
+BENCHMARK(OpenThenClose);
+
+// One periodic interrupt: the model raises it, the driver runs the
+// acknowledge list, and the wait (on its own handle) returns at once.
+void PeriodicInterruptThenWait(benchmark::State &state)
+{
+    SimulatedWinDriver sim;
+    OpenBoard();
+    EnablePeriodicInterrupt(1);
+    run_export(state, sim, [&] {
+        sim.advance(100ms);
+        return WaitForPeriodicInterrupt();
+    });
+}
+BENCHMARK(PeriodicInterruptThenWait);
+
+// One time-stamp interrupt: the edge, the four reads in the driver, the
+// copy-back to the waiter.
+void TimestampInterruptThenWait(benchmark::State &state)
+{
+    SimulatedWinDriver sim;
+    OpenBoard();
+    EnableTimestampInterrupt(0);
+    run_export(state, sim, [&] {
+        sim.edge(TCR7750_EDGE_RISING);
+        return WaitForTimestampInterrupt(&rising, &falling);
+    });
+}
+BENCHMARK(TimestampInterruptThenWait);
+
+} // namespace
+
+BENCHMARK_MAIN();
