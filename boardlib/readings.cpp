@@ -41,15 +41,37 @@ struct TimeDifferenceReading {
     }
 };
 
-// The TD reading as the board shows it; the microseconds are left to the caller.
-void fill_td_as_shown(TdRecord &td, const TransferList &list, const TimeDifferenceReading &r)
+// A TD reading.  GetTD gives the board's h:m:s whatever the sign and no
+// microseconds; GetTDEx gives a negative difference as the whole seconds
+// shown minus one second and the complement of the microseconds (not
+// normalised).
+int32_t read_td(TdRecord *td, uint16_t *status, bool extended)
 {
-    uint16_t status = static_cast<uint16_t>(list.result(r.status));
-    td.State = state_of(status);
-    td.Sign = sign_of(status);
-    td.Hours = static_cast<uint8_t>(list.result(r.hours));
-    td.Minutes = static_cast<uint8_t>(list.result(r.minutes));
-    td.Seconds = static_cast<uint8_t>(list.result(r.seconds));
+    if (!can_read(td, status))
+        return kRefused;
+    TransferList list;
+    TimeDifferenceReading reading(list, false);
+    if (!list.send())
+        return kRefused;
+
+    uint32_t h = list.result(reading.hours), m = list.result(reading.minutes), s = list.result(reading.seconds);
+    uint32_t micros = list.result(reading.microseconds);
+    uint16_t statusWord = static_cast<uint16_t>(list.result(reading.status));
+    td->State = state_of(statusWord);
+    td->Sign = sign_of(statusWord);
+    td->Hours = static_cast<uint8_t>(h);
+    td->Minutes = static_cast<uint8_t>(m);
+    td->Seconds = static_cast<uint8_t>(s);
+    td->Microseconds = extended ? static_cast<int32_t>(micros) : 0;
+    if (extended && td->Sign == '-') {
+        int32_t t = static_cast<int32_t>(h * 3600 + m * 60 + s) - 1;
+        td->Hours = static_cast<uint8_t>(t / 3600);
+        td->Minutes = static_cast<uint8_t>((t % 3600) / 60);
+        td->Seconds = static_cast<uint8_t>(t % 60);
+        td->Microseconds = static_cast<int32_t>(1000000 - static_cast<int64_t>(micros));
+    }
+    *status = statusWord;
+    return kDone;
 }
 
 } // namespace
@@ -106,42 +128,12 @@ extern "C" int32_t TCR7750_CALL GetBoardDateTime(SYSTEMTIME *dateTime, uint16_t 
 
 extern "C" int32_t TCR7750_CALL GetTD(TdRecord *td, uint16_t *status)
 {
-    if (!can_read(td, status))
-        return kRefused;
-    TransferList list;
-    TimeDifferenceReading reading(list, false);
-    if (!list.send())
-        return kRefused;
-    fill_td_as_shown(*td, list, reading);
-    td->Microseconds = 0;
-    *status = static_cast<uint16_t>(list.result(reading.status));
-    return kDone;
+    return read_td(td, status, false);
 }
 
 extern "C" int32_t TCR7750_CALL GetTDEx(TdRecord *td, uint16_t *status)
 {
-    if (!can_read(td, status))
-        return kRefused;
-    TransferList list;
-    TimeDifferenceReading reading(list, false);
-    if (!list.send())
-        return kRefused;
-    fill_td_as_shown(*td, list, reading);
-    uint32_t micros = list.result(reading.microseconds);
-    if (td->Sign == '-') {
-        // A negative difference: the whole seconds shown, minus one second,
-        // and the complement of the microseconds (not normalised).
-        int32_t t = static_cast<int32_t>(list.result(reading.hours) * 3600 + list.result(reading.minutes) * 60 +
-                                         list.result(reading.seconds)) - 1;
-        td->Hours = static_cast<uint8_t>(t / 3600);
-        td->Minutes = static_cast<uint8_t>((t % 3600) / 60);
-        td->Seconds = static_cast<uint8_t>(t % 60);
-        td->Microseconds = static_cast<int32_t>(1000000 - static_cast<int64_t>(micros));
-    } else {
-        td->Microseconds = static_cast<int32_t>(micros);
-    }
-    *status = static_cast<uint16_t>(list.result(reading.status));
-    return kDone;
+    return read_td(td, status, true);
 }
 
 extern "C" int32_t TCR7750_CALL GetH0(H0Record *h0, uint16_t *status)

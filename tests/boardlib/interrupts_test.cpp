@@ -8,19 +8,6 @@ using namespace std::chrono_literals;
 
 class InterruptTest : public LibraryTest {
 protected:
-    void set_time_of_day(uint8_t hour, uint8_t minute, uint8_t second, uint32_t microsecond)
-    {
-        tcr7750_datetime t{};
-        t.year = 2026;
-        t.month = 12;
-        t.day = 8;
-        t.hour = hour;
-        t.minute = minute;
-        t.second = second;
-        t.microsecond = microsecond;
-        sim.set_datetime(t);
-    }
-
     void expect_arming_refused()
     {
         auto boxes = sim.message_boxes();
@@ -95,7 +82,7 @@ TEST_F(InterruptTest, TimestampInterruptCopiesTheFourStampsBackToTheWaiter)
 {
     open();
     ASSERT_EQ(EnableTimestampInterrupt(0), 0);
-    set_time_of_day(10, 0, 1, 123456);
+    sim.set_datetime(datetime(2026, 12, 8, 10, 0, 1, 123456));
     sim.clear_logs();
     sim.edge(TCR7750_EDGE_RISING);
     EXPECT_EQ(sim.interrupts_serviced(), 1u);

@@ -35,6 +35,20 @@ inline std::string describe(unsigned offset, unsigned width, int direction, uint
     return text;
 }
 
+inline tcr7750_datetime datetime(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute,
+                                  uint8_t second, uint32_t microsecond)
+{
+    tcr7750_datetime t{};
+    t.year = year;
+    t.month = month;
+    t.day = day;
+    t.hour = hour;
+    t.minute = minute;
+    t.second = second;
+    t.microsecond = microsecond;
+    return t;
+}
+
 class LibraryTest : public ::testing::Test {
 protected:
     static constexpr std::chrono::milliseconds kTenth{100};

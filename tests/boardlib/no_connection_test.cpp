@@ -1,38 +1,8 @@
 // Without a connection no export but the waits reaches the driver.
-#include <functional>
-
+#include "export_calls.h"
 #include "library_fixture.h"
 
 namespace {
-
-struct Export {
-    const char *name;
-    std::function<int32_t()> call;
-};
-
-SYSTEMTIME dateTime;
-uint16_t word1, word2;
-uint32_t microseconds;
-TdRecord td;
-H0Record h0;
-char text[16];
-EdgeStamp rising, falling;
-
-const std::vector<Export> kExports = {
-    {"CloseBoard", [] { return CloseBoard(); }},
-    {"GetBoardStatus", [] { return GetBoardStatus(&word1, &word2); }},
-    {"GetBoardDateTime", [] { return GetBoardDateTime(&dateTime, &word1, &microseconds, &word2); }},
-    {"GetTD", [] { return GetTD(&td, &word1); }},
-    {"GetTDEx", [] { return GetTDEx(&td, &word1); }},
-    {"GetH0", [] { return GetH0(&h0, &word1); }},
-    {"GetBoardVersion", [] { return GetBoardVersion(text); }},
-    {"SetBoardInitialYear", [] { return SetBoardInitialYear(2008); }},
-    {"SetIrigMode", [] { return SetIrigMode(1); }},
-    {"GetBoardTimestamp", [] { return GetBoardTimestamp(&rising, &falling); }},
-    {"EnableTimestampInterrupt", [] { return EnableTimestampInterrupt(1); }},
-    {"EnablePeriodicInterrupt", [] { return EnablePeriodicInterrupt(10); }},
-    {"DisableBoardInterrupts", [] { return DisableBoardInterrupts(); }},
-};
 
 class NoConnectionTest : public LibraryTest {};
 
@@ -43,7 +13,7 @@ TEST_F(NoConnectionTest, EveryExportRefusesWithoutRequestOrMessage)
             open();
             ASSERT_EQ(CloseBoard(), 0);
         }
-        for (const Export &e : kExports) {
+        for (const ExportCall &e : export_calls()) {
             SCOPED_TRACE(e.name);
             EXPECT_EQ(e.call(), -1);
         }
@@ -59,7 +29,7 @@ TEST_F(NoConnectionTest, EveryExportRefusesWithoutRequestOrMessage)
 TEST_F(NoConnectionTest, EachExportMakesOneTransferRequestWhenConnected)
 {
     open();
-    for (const Export &e : kExports) {
+    for (const ExportCall &e : export_calls()) {
         if (std::string(e.name) == "CloseBoard")
             continue;
         SCOPED_TRACE(e.name);

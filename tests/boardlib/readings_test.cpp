@@ -8,20 +8,6 @@ namespace {
 
 class ReadingTest : public LibraryTest {
 protected:
-    void set_time(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute, uint8_t second,
-                  uint32_t microsecond)
-    {
-        tcr7750_datetime t{};
-        t.year = year;
-        t.month = month;
-        t.day = day;
-        t.hour = hour;
-        t.minute = minute;
-        t.second = second;
-        t.microsecond = microsecond;
-        sim.set_datetime(t);
-    }
-
     // The board in the TD/H0 decoding, showing h:m:s and u.
     void show_difference(bool negative, uint16_t h, uint16_t m, uint16_t s, uint32_t u, bool stateS = false,
                          uint16_t dayOfYear = 0)
@@ -60,7 +46,7 @@ TEST_F(ReadingTest, StatusReadsStatusThenTheControlRegisterAsTheBoardHoldsIt)
 TEST_F(ReadingTest, DateTimeReadsTheTimeRegistersUpwardsThenStatusThenMicroseconds)
 {
     open();
-    set_time(2008, 2, 29, 13, 45, 7, 999999);
+    sim.set_datetime(datetime(2008, 2, 29, 13, 45, 7, 999999));
     sim.set_status(ST_FRAME_OK);
     SYSTEMTIME t{};
     uint16_t day = 0, status = 0;
@@ -86,7 +72,7 @@ TEST_F(ReadingTest, DateTimeReadsTheTimeRegistersUpwardsThenStatusThenMicrosecon
 TEST_F(ReadingTest, MillisecondsTruncate)
 {
     open();
-    set_time(2026, 12, 8, 0, 0, 0, 1500);
+    sim.set_datetime(datetime(2026, 12, 8, 0, 0, 0, 1500));
     SYSTEMTIME t{};
     uint16_t day = 0, status = 0;
     uint32_t micros = 0;
@@ -195,7 +181,7 @@ TEST_F(ReadingTest, VersionIsTwoSevenCharacterHalvesByteByByte)
 TEST_F(ReadingTest, TimestampReadsTheLatestCapturesLive)
 {
     open();
-    set_time(2026, 12, 8, 1, 0, 0, 250);
+    sim.set_datetime(datetime(2026, 12, 8, 1, 0, 0, 250));
     // The board captures the chosen edge while time stamps are enabled.
     auto capture = [&](uint16_t control, tcr7750_edge edge) {
         sim.with_board([&](tcr7750_model &m) { return tcr7750_model_write(&m, REG_CONTROL, 2, control), 0; });

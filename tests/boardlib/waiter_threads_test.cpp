@@ -29,15 +29,7 @@ TEST_F(WaiterThreadTest, TimestampWaiterGetsTheEdgeCapturedWhileItWaited)
 {
     open();
     ASSERT_EQ(EnableTimestampInterrupt(0), 0);
-    tcr7750_datetime t{};
-    t.year = 2026;
-    t.month = 12;
-    t.day = 8;
-    t.hour = 0;
-    t.minute = 2;
-    t.second = 3;
-    t.microsecond = 456;
-    sim.set_datetime(t);
+    sim.set_datetime(datetime(2026, 12, 8, 0, 2, 3, 456));
 
     EdgeStamp rising{}, falling{};
     int32_t result = -2;
