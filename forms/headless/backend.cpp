@@ -1,0 +1,425 @@
+// The headless back end: controls stay in memory, the test's thread is the
+// window thread, and time is a virtual clock.
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "forms/backend.h"
+#include "forms/forms.h"
+#include "forms/headless.h"
+#include "forms/timer.h"
+
+namespace forms {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+
+struct QueuedCall {
+    std::function<void()> call;
+    bool waited = false;   // Synchronize: a thread waits for it
+    bool tracked = false;  // that thread is a toolkit thread
+    bool done = false;
+    std::exception_ptr error;
+};
+
+struct Sleeper {
+    std::int64_t wakeAt;
+    bool tracked;
+    bool woken = false;
+};
+
+// Everything the window thread shares with the workers, under one lock.
+// `busy` counts toolkit threads that are running, that is neither sleeping,
+// waiting in Synchronize, nor ended; whoever wakes such a thread counts it
+// busy again before it lets go of the lock, so the window thread never sees
+// a gap in which a woken thread is not yet counted.
+struct Scheduler {
+    std::mutex mutex;
+    std::condition_variable windowWakes;
+    std::condition_variable workersWake;
+    const std::thread::id windowThread = std::this_thread::get_id();
+    std::int64_t now = 0;
+    std::deque<std::shared_ptr<QueuedCall>> queue;
+    std::vector<Sleeper*> sleepers;
+    std::map<TTimer*, std::int64_t> timers;  // next due time
+    int busy = 0;
+    int live = 0;
+};
+
+// Constructed during static initialisation, on the main thread, which is
+// therefore the window thread.
+Scheduler scheduler;
+thread_local bool isToolkitThread = false;
+
+// Runs queued calls until the queue is empty, or `limit` of them.
+int RunQueued(int limit = std::numeric_limits<int>::max())
+{
+    int count = 0;
+    for (;;) {
+        std::shared_ptr<QueuedCall> item;
+        {
+            std::lock_guard lock(scheduler.mutex);
+            if (scheduler.queue.empty() || count == limit)
+                return count;
+            item = scheduler.queue.front();
+            scheduler.queue.pop_front();
+        }
+        ++count;
+        if (item->waited) {
+            try {
+                item->call();
+            } catch (...) {
+                item->error = std::current_exception();
+            }
+        } else {
+            Application->Dispatch(item->call);
+        }
+        std::lock_guard lock(scheduler.mutex);
+        item->done = true;
+        if (item->waited && item->tracked)
+            ++scheduler.busy;
+        // The waiting thread keeps the last reference, so the exception it
+        // rethrows is released on that thread alone.
+        item.reset();
+        scheduler.workersWake.notify_all();
+    }
+}
+
+[[noreturn]] void GuardExpired(const char* what)
+{
+    throw std::runtime_error(std::string("headless back end: ") + what +
+                             " (a toolkit thread is blocked outside the toolkit?)");
+}
+
+// The earliest sleeper end, or kNever.
+std::int64_t NextWake()
+{
+    std::int64_t next = kNever;
+    for (const Sleeper* sleeper : scheduler.sleepers)
+        if (!sleeper->woken)
+            next = std::min(next, sleeper->wakeAt);
+    return next;
+}
+
+std::int64_t NextTimer()
+{
+    std::int64_t next = kNever;
+    for (const auto& [timer, due] : scheduler.timers)
+        next = std::min(next, due);
+    return next;
+}
+
+// Moves the clock to the next sleeper end or (with `fireTimers`) timer due
+// time at or before `limit`, wakes or fires what is due, and returns true;
+// false if nothing is due by `limit`.
+bool Step(std::int64_t limit, bool fireTimers, std::chrono::milliseconds guard)
+{
+    std::vector<TTimer*> due;
+    {
+        std::lock_guard lock(scheduler.mutex);
+        const std::int64_t next = std::min(NextWake(), fireTimers ? NextTimer() : kNever);
+        if (next == kNever || next > limit)
+            return false;
+        scheduler.now = std::max(scheduler.now, next);
+        for (Sleeper* sleeper : scheduler.sleepers)
+            if (!sleeper->woken && sleeper->wakeAt <= scheduler.now) {
+                sleeper->woken = true;
+                if (sleeper->tracked)
+                    ++scheduler.busy;
+            }
+        scheduler.workersWake.notify_all();
+        if (fireTimers)
+            for (const auto& [timer, dueAt] : scheduler.timers)
+                if (dueAt <= scheduler.now)
+                    due.push_back(timer);
+    }
+    // Sleepers first: they run until idle before timers of the same instant.
+    headless::Settle(guard);
+    for (TTimer* timer : due) {
+        {
+            std::lock_guard lock(scheduler.mutex);
+            const auto entry = scheduler.timers.find(timer);
+            if (entry == scheduler.timers.end() || entry->second > scheduler.now)
+                continue;  // stopped or restarted by an earlier handler
+            entry->second = scheduler.now + timer->Interval();
+        }
+        timer->Tick();
+        headless::Settle(guard);
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- Test driving ----------------------------------------------------------------
+
+namespace headless {
+
+std::int64_t Now()
+{
+    std::lock_guard lock(scheduler.mutex);
+    return scheduler.now;
+}
+
+void Settle(std::chrono::milliseconds guard)
+{
+    const auto deadline = Clock::now() + guard;
+    for (;;) {
+        RunQueued();
+        std::unique_lock lock(scheduler.mutex);
+        if (scheduler.queue.empty() && scheduler.busy == 0)
+            return;
+        if (!scheduler.windowWakes.wait_until(lock, deadline, [] {
+                return !scheduler.queue.empty() || scheduler.busy == 0;
+            }))
+            GuardExpired("threads stayed busy");
+    }
+}
+
+void Advance(std::int64_t ms, std::chrono::milliseconds guard)
+{
+    const std::int64_t target = Now() + ms;
+    Settle(guard);
+    while (Step(target, true, guard)) {
+    }
+    std::lock_guard lock(scheduler.mutex);
+    scheduler.now = std::max(scheduler.now, target);
+}
+
+int Pump()
+{
+    std::size_t queued;
+    {
+        std::lock_guard lock(scheduler.mutex);
+        queued = scheduler.queue.size();
+    }
+    return RunQueued(static_cast<int>(queued));
+}
+
+bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds guard)
+{
+    const auto deadline = Clock::now() + guard;
+    for (;;) {
+        RunQueued();
+        if (condition())
+            return true;
+        std::unique_lock lock(scheduler.mutex);
+        // Short waits: the condition may depend on state that never notifies.
+        scheduler.windowWakes.wait_for(lock, std::chrono::milliseconds(1),
+                                       [] { return !scheduler.queue.empty(); });
+        if (Clock::now() > deadline)
+            return false;
+    }
+}
+
+int LiveThreads()
+{
+    std::lock_guard lock(scheduler.mutex);
+    return scheduler.live;
+}
+
+void Sleep(std::int64_t ms)
+{
+    if (backend::OnWindowThread()) {
+        const std::int64_t target = Now() + ms;
+        Settle();
+        while (Step(target, false, std::chrono::milliseconds(10000))) {
+        }
+        std::lock_guard lock(scheduler.mutex);
+        scheduler.now = std::max(scheduler.now, target);
+        return;
+    }
+    if (ms <= 0)
+        return;
+    std::unique_lock lock(scheduler.mutex);
+    Sleeper sleeper{scheduler.now + ms, isToolkitThread};
+    scheduler.sleepers.push_back(&sleeper);
+    if (sleeper.tracked) {
+        --scheduler.busy;
+        scheduler.windowWakes.notify_all();
+    }
+    scheduler.workersWake.wait(lock, [&] { return sleeper.woken; });
+    std::erase(scheduler.sleepers, &sleeper);
+}
+
+IdleScope::IdleScope() : active_(isToolkitThread)
+{
+    if (!active_)
+        return;
+    std::lock_guard lock(scheduler.mutex);
+    --scheduler.busy;
+    scheduler.windowWakes.notify_all();
+}
+
+IdleScope::~IdleScope()
+{
+    if (!active_)
+        return;
+    std::lock_guard lock(scheduler.mutex);
+    ++scheduler.busy;
+}
+
+HICON IconHandle(const std::string& name)
+{
+    static std::mutex mutex;
+    static std::map<std::string, std::uintptr_t> handles;
+    std::lock_guard lock(mutex);
+    const auto [entry, added] = handles.emplace(name, 0x7000 + 0x10 * handles.size());
+    return reinterpret_cast<HICON>(entry->second);
+}
+
+void Reset()
+{
+    if (LiveThreads() != 0)
+        throw std::logic_error("headless::Reset with toolkit threads still alive");
+    Application->Reset();
+    Application->OnException = nullptr;
+    std::lock_guard lock(scheduler.mutex);
+    scheduler.queue.clear();
+    scheduler.timers.clear();
+    scheduler.now = 0;
+}
+
+}  // namespace headless
+
+// ---- The back end proper -----------------------------------------------------------
+
+namespace backend {
+
+bool OnWindowThread()
+{
+    return std::this_thread::get_id() == scheduler.windowThread;
+}
+
+void RunOnWindowThread(const std::function<void()>& call)
+{
+    if (OnWindowThread()) {
+        call();
+        return;
+    }
+    auto item = std::make_shared<QueuedCall>();
+    item->call = call;
+    item->waited = true;
+    item->tracked = isToolkitThread;
+    {
+        std::unique_lock lock(scheduler.mutex);
+        scheduler.queue.push_back(item);
+        if (item->tracked)
+            --scheduler.busy;
+        scheduler.windowWakes.notify_all();
+        scheduler.workersWake.wait(lock, [&] { return item->done; });
+    }
+    if (std::exception_ptr error = std::move(item->error))
+        std::rethrow_exception(error);
+}
+
+void PostToWindowThread(std::function<void()> call)
+{
+    auto item = std::make_shared<QueuedCall>();
+    item->call = std::move(call);
+    std::lock_guard lock(scheduler.mutex);
+    scheduler.queue.push_back(std::move(item));
+    scheduler.windowWakes.notify_all();
+}
+
+void WaitUntil(const std::function<bool()>& done)
+{
+    const auto guard = std::chrono::milliseconds(10000);
+    for (;;) {
+        headless::Settle(guard);
+        if (done())
+            return;
+        // Waiting lets virtual time pass: wake the next sleeper.
+        if (!Step(kNever, false, guard) && !headless::PumpUntil(done, guard))
+            GuardExpired("waited for a thread that cannot progress");
+    }
+}
+
+void Notify()
+{
+    std::lock_guard lock(scheduler.mutex);
+    scheduler.windowWakes.notify_all();
+}
+
+void ThreadStarting()
+{
+    std::lock_guard lock(scheduler.mutex);
+    ++scheduler.busy;
+    ++scheduler.live;
+}
+
+void ThreadBegins()
+{
+    isToolkitThread = true;
+}
+
+void ThreadEnded()
+{
+    std::lock_guard lock(scheduler.mutex);
+    --scheduler.busy;
+    --scheduler.live;
+    scheduler.windowWakes.notify_all();
+}
+
+void TimerChanged(TTimer& timer)
+{
+    std::lock_guard lock(scheduler.mutex);
+    if (timer.Enabled() && timer.Interval() > 0)
+        scheduler.timers[&timer] = scheduler.now + timer.Interval();
+    else
+        scheduler.timers.erase(&timer);
+}
+
+void TimerDestroyed(TTimer& timer)
+{
+    std::lock_guard lock(scheduler.mutex);
+    scheduler.timers.erase(&timer);
+}
+
+HICON LoadIconResource(const std::string& name)
+{
+    return headless::IconHandle(name);
+}
+
+void FormLoaded(TForm&) {}
+void FormDestroying(TForm&) {}
+void PopupMenu(TPopupMenu&, int, int) {}
+void SetApplicationTitle(const std::string&) {}
+
+HWND ApplicationHandle()
+{
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0xA000));
+}
+
+void RunMessageLoop()
+{
+    while (!Application->Terminated()) {
+        RunQueued();
+        std::unique_lock lock(scheduler.mutex);
+        scheduler.windowWakes.wait_for(lock, std::chrono::milliseconds(10),
+                                       [] { return !scheduler.queue.empty(); });
+    }
+}
+
+void ProcessMessages()
+{
+    RunQueued();
+}
+
+void Terminating()
+{
+    Notify();
+}
+
+}  // namespace backend
+
+}  // namespace forms
