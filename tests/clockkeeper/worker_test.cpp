@@ -1,0 +1,176 @@
+// The worker: when it sets the clock, with what, and what it tells the user.
+#include "clockkeeper_fixture.h"
+
+using namespace forms;
+
+namespace {
+
+class WorkerTest : public ClockKeeperTest {
+protected:
+    // Starts with `interval` in the registry.
+    void StartWithInterval(int interval)
+    {
+        os.SetRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "Interval", static_cast<DWORD>(interval));
+        Start();
+    }
+};
+
+TEST_F(WorkerTest, EverySixtyGoodTicksTheClockTakesTheBoardTimeAsUtc)
+{
+    Start();
+    EXPECT_EQ(TicksWithClockUpdates(200), (std::vector<int>{60, 120, 180}));
+    const SYSTEMTIME set = os.TimesSet().at(0);
+    EXPECT_EQ((std::vector<int>{set.wYear, set.wMonth, set.wDay, set.wHour, set.wMinute, set.wSecond,
+                                set.wMilliseconds}),
+              (std::vector<int>{2008, 3, 6, 12, 34, 56, 789}));
+    // Privilege on, clock, privilege off (every privilege of the token).
+    std::vector<std::string> sequence;
+    for (const auto& call : os.Calls())
+        if (call.function == "LookupPrivilegeValueA" || call.function == "AdjustTokenPrivileges" ||
+            call.function == "SetSystemTime")
+            sequence.push_back(call.function + "(" + call.arguments + ")");
+    ASSERT_GE(sequence.size(), 4u);
+    EXPECT_NE(sequence[0].find("SeSystemtimePrivilege"), std::string::npos) << sequence[0];
+    EXPECT_EQ(sequence[1].rfind("AdjustTokenPrivileges", 0), 0u);
+    EXPECT_EQ(sequence[2].rfind("SetSystemTime", 0), 0u);
+    EXPECT_EQ(sequence[3].rfind("AdjustTokenPrivileges", 0), 0u);
+    EXPECT_TRUE(os.MessageBoxes().empty());
+    // Each token opened is closed again.
+    EXPECT_EQ(os.CountCalls("OpenProcessToken"), os.CountCalls("CloseHandle"));
+}
+
+TEST_F(WorkerTest, TheClockGetsTheSecondReadOfADueTick)
+{
+    Start();
+    Ticks(59);
+    // The second read of tick 60 sees a later time than the first would: the
+    // board moves on between reads only when the test says so, so move it
+    // on at every read from now.
+    board.set_datetime(BoardDate(2008, 3, 6, 12, 35, 56, 1000));
+    Ticks(1);
+    ASSERT_EQ(os.TimesSet().size(), 1u);
+    EXPECT_EQ(os.TimesSet()[0].wMinute, 35);
+    EXPECT_EQ(os.TimesSet()[0].wMilliseconds, 1);
+}
+
+TEST_F(WorkerTest, IntervalsZeroOneAndNegativeSetTheClockOnEveryGoodTick)
+{
+    for (int interval : {0, 1, -5}) {
+        SCOPED_TRACE(interval);
+        os.ClearCalls();
+        board.set_status(ST_FRAME_OK);
+        StartWithInterval(interval);
+        EXPECT_EQ(TicksWithClockUpdates(3), (std::vector<int>{1, 2, 3}));
+        board.set_status(0x0050);  // no frame: no update
+        EXPECT_EQ(TicksWithClockUpdates(2), std::vector<int>{});
+        Stop();
+    }
+}
+
+TEST_F(WorkerTest, AnIntervalAboveTheTickCounterNeverComes)
+{
+    StartWithInterval(65536);
+    Ticks(65540);  // past the counter's wrap
+    EXPECT_TRUE(os.TimesSet().empty());
+    // The display still runs every second.
+    board.set_status(0x0050);
+    Ticks(1);
+    EXPECT_EQ(TrayIconsSent().back(), Red());
+}
+
+TEST_F(WorkerTest, AStampPendingBitHoldsTheUpdateBackUntilTheFirstTickWhereItClears)
+{
+    Start();
+    RaiseStampPending();
+    Ticks(59);
+    EXPECT_EQ(TicksWithClockUpdates(10), std::vector<int>{});
+    EXPECT_EQ(TrayIconsSent(), std::vector<HICON>{Green()}) << "still a good frame";
+    ClearStampPending();
+    EXPECT_EQ(TicksWithClockUpdates(61), (std::vector<int>{1, 61}));
+}
+
+TEST_F(WorkerTest, AFailingReadNeverSetsTheClockFromAnEarlierRead)
+{
+    Start();
+    Ticks(59);
+    board.set_failures({.failingRequests = {IOCTL_WD_MULTI_TRANSFER}});
+    EXPECT_EQ(TicksWithClockUpdates(5), std::vector<int>{});
+    board.set_failures({});
+    EXPECT_EQ(TicksWithClockUpdates(1), std::vector<int>{1}) << "the counter kept growing";
+}
+
+TEST_F(WorkerTest, WithoutThePrivilegeEveryDueTickSaysSoAndKeepsTheCounter)
+{
+    os.adjustPrivilegesError = ERROR_NOT_ALL_ASSIGNED;
+    Start();
+    Ticks(62);
+    EXPECT_TRUE(os.TimesSet().empty());
+    EXPECT_EQ(MessageBoxLines(), (std::vector<std::string>{"Failed / Set time priviledge",
+                                                           "Failed / Set time priviledge",
+                                                           "Failed / Set time priviledge"}));
+    for (const auto& box : os.MessageBoxes()) {
+        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_EQ(box.type, MB_OK);
+    }
+    // Granted now: the very next tick sets the clock, the counter restarts.
+    os.adjustPrivilegesError = ERROR_SUCCESS;
+    EXPECT_EQ(TicksWithClockUpdates(120), (std::vector<int>{1, 61}));
+    EXPECT_EQ(os.MessageBoxes().size(), 3u);
+}
+
+TEST_F(WorkerTest, NoTokenOrNoPrivilegeNameIsAPrivilegeFailure)
+{
+    os.openProcessTokenResult = FALSE;
+    Start();
+    Ticks(60);
+    os.openProcessTokenResult = TRUE;
+    os.lookupPrivilegeResult = FALSE;
+    Ticks(1);
+    EXPECT_TRUE(os.TimesSet().empty());
+    EXPECT_EQ(MessageBoxLines(), (std::vector<std::string>{"Failed / Set time priviledge",
+                                                           "Failed / Set time priviledge"}));
+    EXPECT_EQ(os.CountCalls("OpenProcessToken") - 1, os.CountCalls("CloseHandle"));
+}
+
+TEST_F(WorkerTest, AFailedClockChangeSaysSoAndWaitsAFullInterval)
+{
+    os.setSystemTimeResult = FALSE;
+    Start();
+    EXPECT_EQ(TicksWithClockUpdates(125), (std::vector<int>{60, 120}));
+    EXPECT_EQ(MessageBoxLines(), (std::vector<std::string>{"System time update fail / System time",
+                                                           "System time update fail / System time"}));
+    EXPECT_EQ(os.CountCalls("AdjustTokenPrivileges"), 4) << "the privilege is dropped after a failure too";
+}
+
+// Grants the privilege but refuses to drop it.
+class ReleaseRefusingOs : public FakeOs {
+public:
+    BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, TOKEN_PRIVILEGES* newState, DWORD bufferLength,
+                               TOKEN_PRIVILEGES* previousState, DWORD* returnLength) override
+    {
+        adjustPrivilegesError = disableAll ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+        return FakeOs::AdjustTokenPrivileges(token, disableAll, newState, bufferLength, previousState, returnLength);
+    }
+};
+
+TEST_F(WorkerTest, AFailedPrivilegeReleaseComesAfterTheClockChangeAndTheCounterRestarts)
+{
+    ReleaseRefusingOs refusing;
+    ScopedOs useRefusing(refusing);
+    Start();
+    std::vector<int> updates;
+    for (int tick = 1; tick <= 125; ++tick) {
+        const auto before = refusing.TimesSet().size();
+        Ticks(1);
+        if (refusing.TimesSet().size() != before)
+            updates.push_back(tick);
+    }
+    EXPECT_EQ(updates, (std::vector<int>{60, 120}));
+    std::vector<std::string> boxes;
+    for (const auto& box : refusing.MessageBoxes())
+        boxes.push_back(box.text + " / " + box.caption);
+    EXPECT_EQ(boxes, (std::vector<std::string>{"Failed / Remove time priviledge", "Failed / Remove time priviledge"}));
+    Stop();  // while this seam is still installed
+}
+
+}  // namespace
