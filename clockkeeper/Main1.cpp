@@ -15,6 +15,9 @@ NOTIFYICONDATAA TrayIconData{};
 namespace {
 
 constexpr UINT kTrayIconMessage = WM_USER + 1;
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "the tray icon record of the 32-bit shell");
+#endif
 constexpr const char* kSettingsKey = "SOFTWARE\\Corvane\\TCR7750\\Params";
 constexpr int kStandardItem = 0;
 constexpr int kIeee1344Item = 2;

@@ -24,6 +24,9 @@ for folder in boardlib sim-dll; do
   scripts/check_dll_exports.sh i686-w64-mingw32 "build/windows-x86/$folder"
   scripts/check_dll_exports.sh x86_64-w64-mingw32 "build/windows-x64/$folder"
 done
+horalign_imports=(OpenBoard CloseBoard GetBoardDateTime GetBoardVersion SetBoardInitialYear SetIrigMode)
+scripts/check_imports.sh i686-w64-mingw32 build/windows-x86/clockkeeper/horalign.exe "${horalign_imports[@]}"
+scripts/check_imports.sh x86_64-w64-mingw32 build/windows-x64/clockkeeper/horalign.exe "${horalign_imports[@]}"
 
 echo "== benchmarks"
 cmake --preset linux-release
