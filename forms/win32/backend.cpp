@@ -542,14 +542,14 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_PAINT:
         PaintContainer(window, *control);
         return 0;
-    case WM_CONTEXTMENU: {
-        TControl* target = ControlOf(reinterpret_cast<HWND>(wParam));
-        if (target && target->PopupMenu()) {
-            target->PopupMenu()->Popup(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
-            return 0;
-        }
-        break;
-    }
+    case WM_CONTEXTMENU:
+        // A control without a context menu of its own shows its parent's.
+        for (TControl* target = ControlOf(reinterpret_cast<HWND>(wParam)); target; target = target->Parent())
+            if (target->PopupMenu()) {
+                target->PopupMenu()->Popup(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+                return 0;
+            }
+        return 0;  // the parents have been asked already
     case WM_SIZE:
         // The status bar keeps itself at the bottom when told of the new size.
         if (auto* container = dynamic_cast<TWinControl*>(control))
