@@ -2,7 +2,6 @@
 // window thread, and time is a virtual clock.
 #include <algorithm>
 #include <condition_variable>
-#include <deque>
 #include <limits>
 #include <map>
 #include <memory>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "forms/backend.h"
+#include "forms/call_queue.h"
 #include "forms/forms.h"
 #include "forms/headless.h"
 #include "forms/timer.h"
@@ -23,36 +23,32 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
-struct QueuedCall {
-    std::function<void()> call;
-    bool waited = false;   // Synchronize: a thread waits for it
-    bool tracked = false;  // that thread is a toolkit thread
-    bool done = false;
-    std::exception_ptr error;
-};
-
 struct Sleeper {
     std::int64_t wakeAt;
     bool tracked;
     bool woken = false;
 };
 
-// Everything the window thread shares with the workers, under one lock.
-// `busy` counts toolkit threads that are running, that is neither sleeping,
-// waiting in Synchronize, nor ended; whoever wakes such a thread counts it
-// busy again before it lets go of the lock, so the window thread never sees
-// a gap in which a woken thread is not yet counted.
+// Everything the window thread shares with the workers, under the call
+// queue's lock.  `busy` counts toolkit threads that are running, that is
+// neither sleeping, waiting in Synchronize, nor ended; whoever wakes such a
+// thread counts it busy again before it lets go of the lock, so the window
+// thread never sees a gap in which a woken thread is not yet counted.
 struct Scheduler {
-    std::mutex mutex;
-    std::condition_variable windowWakes;
+    CallQueue calls;
     std::condition_variable workersWake;
     const std::thread::id windowThread = std::this_thread::get_id();
     std::int64_t now = 0;
-    std::deque<std::shared_ptr<QueuedCall>> queue;
     std::vector<Sleeper*> sleepers;
     std::map<TTimer*, std::int64_t> timers;  // next due time
     int busy = 0;
     int live = 0;
+
+    Scheduler()
+    {
+        calls.waiting = [this](bool tracked) { busy -= tracked ? 1 : 0; };
+        calls.served = [this](bool tracked) { busy += tracked ? 1 : 0; };
+    }
 };
 
 // Constructed during static initialisation, on the main thread, which is
@@ -60,38 +56,9 @@ struct Scheduler {
 Scheduler scheduler;
 thread_local bool isToolkitThread = false;
 
-// Runs queued calls until the queue is empty, or `limit` of them.
 int RunQueued(int limit = std::numeric_limits<int>::max())
 {
-    int count = 0;
-    for (;;) {
-        std::shared_ptr<QueuedCall> item;
-        {
-            std::lock_guard lock(scheduler.mutex);
-            if (scheduler.queue.empty() || count == limit)
-                return count;
-            item = scheduler.queue.front();
-            scheduler.queue.pop_front();
-        }
-        ++count;
-        if (item->waited) {
-            try {
-                item->call();
-            } catch (...) {
-                item->error = std::current_exception();
-            }
-        } else {
-            Application->Dispatch(item->call);
-        }
-        std::lock_guard lock(scheduler.mutex);
-        item->done = true;
-        if (item->waited && item->tracked)
-            ++scheduler.busy;
-        // The waiting thread keeps the last reference, so the exception it
-        // rethrows is released on that thread alone.
-        item.reset();
-        scheduler.workersWake.notify_all();
-    }
+    return scheduler.calls.Serve(limit);
 }
 
 [[noreturn]] void GuardExpired(const char* what)
@@ -125,7 +92,7 @@ bool Step(std::int64_t limit, bool fireTimers, std::chrono::milliseconds guard)
 {
     std::vector<TTimer*> due;
     {
-        std::lock_guard lock(scheduler.mutex);
+        std::lock_guard lock(scheduler.calls.mutex);
         const std::int64_t next = std::min(NextWake(), fireTimers ? NextTimer() : kNever);
         if (next == kNever || next > limit)
             return false;
@@ -146,7 +113,7 @@ bool Step(std::int64_t limit, bool fireTimers, std::chrono::milliseconds guard)
     headless::Settle(guard);
     for (TTimer* timer : due) {
         {
-            std::lock_guard lock(scheduler.mutex);
+            std::lock_guard lock(scheduler.calls.mutex);
             const auto entry = scheduler.timers.find(timer);
             if (entry == scheduler.timers.end() || entry->second > scheduler.now)
                 continue;  // stopped or restarted by an earlier handler
@@ -166,7 +133,7 @@ namespace headless {
 
 std::int64_t Now()
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     return scheduler.now;
 }
 
@@ -175,11 +142,11 @@ void Settle(std::chrono::milliseconds guard)
     const auto deadline = Clock::now() + guard;
     for (;;) {
         RunQueued();
-        std::unique_lock lock(scheduler.mutex);
-        if (scheduler.queue.empty() && scheduler.busy == 0)
+        std::unique_lock lock(scheduler.calls.mutex);
+        if (scheduler.calls.Empty() && scheduler.busy == 0)
             return;
-        if (!scheduler.windowWakes.wait_until(lock, deadline, [] {
-                return !scheduler.queue.empty() || scheduler.busy == 0;
+        if (!scheduler.calls.windowWakes.wait_until(lock, deadline, [] {
+                return !scheduler.calls.Empty() || scheduler.busy == 0;
             }))
             GuardExpired("threads stayed busy");
     }
@@ -191,18 +158,18 @@ void Advance(std::int64_t ms, std::chrono::milliseconds guard)
     Settle(guard);
     while (Step(target, true, guard)) {
     }
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     scheduler.now = std::max(scheduler.now, target);
 }
 
 int Pump()
 {
-    std::size_t queued;
+    int queued;
     {
-        std::lock_guard lock(scheduler.mutex);
-        queued = scheduler.queue.size();
+        std::lock_guard lock(scheduler.calls.mutex);
+        queued = scheduler.calls.Size();
     }
-    return RunQueued(static_cast<int>(queued));
+    return RunQueued(queued);
 }
 
 bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds guard)
@@ -212,10 +179,10 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         RunQueued();
         if (condition())
             return true;
-        std::unique_lock lock(scheduler.mutex);
+        std::unique_lock lock(scheduler.calls.mutex);
         // Short waits: the condition may depend on state that never notifies.
-        scheduler.windowWakes.wait_for(lock, std::chrono::milliseconds(1),
-                                       [] { return !scheduler.queue.empty(); });
+        scheduler.calls.windowWakes.wait_for(lock, std::chrono::milliseconds(1),
+                                       [] { return !scheduler.calls.Empty(); });
         if (Clock::now() > deadline)
             return false;
     }
@@ -223,7 +190,7 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 int LiveThreads()
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     return scheduler.live;
 }
 
@@ -234,18 +201,18 @@ void Sleep(std::int64_t ms)
         Settle();
         while (Step(target, false, std::chrono::milliseconds(10000))) {
         }
-        std::lock_guard lock(scheduler.mutex);
+        std::lock_guard lock(scheduler.calls.mutex);
         scheduler.now = std::max(scheduler.now, target);
         return;
     }
     if (ms <= 0)
         return;
-    std::unique_lock lock(scheduler.mutex);
+    std::unique_lock lock(scheduler.calls.mutex);
     Sleeper sleeper{scheduler.now + ms, isToolkitThread};
     scheduler.sleepers.push_back(&sleeper);
     if (sleeper.tracked) {
         --scheduler.busy;
-        scheduler.windowWakes.notify_all();
+        scheduler.calls.windowWakes.notify_all();
     }
     scheduler.workersWake.wait(lock, [&] { return sleeper.woken; });
     std::erase(scheduler.sleepers, &sleeper);
@@ -255,16 +222,16 @@ IdleScope::IdleScope() : active_(isToolkitThread)
 {
     if (!active_)
         return;
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     --scheduler.busy;
-    scheduler.windowWakes.notify_all();
+    scheduler.calls.windowWakes.notify_all();
 }
 
 IdleScope::~IdleScope()
 {
     if (!active_)
         return;
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     ++scheduler.busy;
 }
 
@@ -283,8 +250,8 @@ void Reset()
         throw std::logic_error("headless::Reset with toolkit threads still alive");
     Application->Reset();
     Application->OnException = nullptr;
-    std::lock_guard lock(scheduler.mutex);
-    scheduler.queue.clear();
+    scheduler.calls.Clear();
+    std::lock_guard lock(scheduler.calls.mutex);
     scheduler.timers.clear();
     scheduler.now = 0;
 }
@@ -302,33 +269,15 @@ bool OnWindowThread()
 
 void RunOnWindowThread(const std::function<void()>& call)
 {
-    if (OnWindowThread()) {
+    if (OnWindowThread())
         call();
-        return;
-    }
-    auto item = std::make_shared<QueuedCall>();
-    item->call = call;
-    item->waited = true;
-    item->tracked = isToolkitThread;
-    {
-        std::unique_lock lock(scheduler.mutex);
-        scheduler.queue.push_back(item);
-        if (item->tracked)
-            --scheduler.busy;
-        scheduler.windowWakes.notify_all();
-        scheduler.workersWake.wait(lock, [&] { return item->done; });
-    }
-    if (std::exception_ptr error = std::move(item->error))
-        std::rethrow_exception(error);
+    else
+        scheduler.calls.RunAndWait(call, isToolkitThread);
 }
 
 void PostToWindowThread(std::function<void()> call)
 {
-    auto item = std::make_shared<QueuedCall>();
-    item->call = std::move(call);
-    std::lock_guard lock(scheduler.mutex);
-    scheduler.queue.push_back(std::move(item));
-    scheduler.windowWakes.notify_all();
+    scheduler.calls.Post(std::move(call));
 }
 
 void WaitUntil(const std::function<bool()>& done)
@@ -346,13 +295,13 @@ void WaitUntil(const std::function<bool()>& done)
 
 void Notify()
 {
-    std::lock_guard lock(scheduler.mutex);
-    scheduler.windowWakes.notify_all();
+    std::lock_guard lock(scheduler.calls.mutex);
+    scheduler.calls.windowWakes.notify_all();
 }
 
 void ThreadStarting()
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     ++scheduler.busy;
     ++scheduler.live;
 }
@@ -364,15 +313,15 @@ void ThreadBegins()
 
 void ThreadEnded()
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     --scheduler.busy;
     --scheduler.live;
-    scheduler.windowWakes.notify_all();
+    scheduler.calls.windowWakes.notify_all();
 }
 
 void TimerChanged(TTimer& timer)
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     if (timer.Enabled() && timer.Interval() > 0)
         scheduler.timers[&timer] = scheduler.now + timer.Interval();
     else
@@ -381,7 +330,7 @@ void TimerChanged(TTimer& timer)
 
 void TimerDestroyed(TTimer& timer)
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     scheduler.timers.erase(&timer);
 }
 
@@ -404,9 +353,9 @@ void RunMessageLoop()
 {
     while (!Application->Terminated()) {
         RunQueued();
-        std::unique_lock lock(scheduler.mutex);
-        scheduler.windowWakes.wait_for(lock, std::chrono::milliseconds(10),
-                                       [] { return !scheduler.queue.empty(); });
+        std::unique_lock lock(scheduler.calls.mutex);
+        scheduler.calls.windowWakes.wait_for(lock, std::chrono::milliseconds(10),
+                                       [] { return !scheduler.calls.Empty(); });
     }
 }
 
