@@ -40,7 +40,12 @@ struct Scheduler {
     const std::thread::id windowThread = std::this_thread::get_id();
     std::int64_t now = 0;
     std::vector<Sleeper*> sleepers;
-    std::map<TTimer*, std::int64_t> timers;  // next due time
+    struct TimerEntry {
+        std::int64_t due;
+        std::uint64_t order;  // timers due at the same instant fire in the order they were started
+    };
+    std::map<TTimer*, TimerEntry> timers;
+    std::uint64_t timersCreated = 0;
     int busy = 0;
     int live = 0;
 
@@ -80,8 +85,8 @@ std::int64_t NextWake()
 std::int64_t NextTimer()
 {
     std::int64_t next = kNever;
-    for (const auto& [timer, due] : scheduler.timers)
-        next = std::min(next, due);
+    for (const auto& [timer, entry] : scheduler.timers)
+        next = std::min(next, entry.due);
     return next;
 }
 
@@ -104,10 +109,12 @@ bool Step(std::int64_t limit, bool fireTimers, std::chrono::milliseconds guard)
                     ++scheduler.busy;
             }
         scheduler.workersWake.notify_all();
-        if (fireTimers)
-            for (const auto& [timer, dueAt] : scheduler.timers)
-                if (dueAt <= scheduler.now)
+        if (fireTimers) {
+            for (const auto& [timer, entry] : scheduler.timers)
+                if (entry.due <= scheduler.now)
                     due.push_back(timer);
+            std::ranges::sort(due, {}, [](TTimer* timer) { return scheduler.timers.at(timer).order; });
+        }
     }
     // Sleepers first: they run until idle before timers of the same instant.
     headless::Settle(guard);
@@ -115,9 +122,9 @@ bool Step(std::int64_t limit, bool fireTimers, std::chrono::milliseconds guard)
         {
             std::lock_guard lock(scheduler.calls.mutex);
             const auto entry = scheduler.timers.find(timer);
-            if (entry == scheduler.timers.end() || entry->second > scheduler.now)
+            if (entry == scheduler.timers.end() || entry->second.due > scheduler.now)
                 continue;  // stopped or restarted by an earlier handler
-            entry->second = scheduler.now + timer->Interval();
+            entry->second.due = scheduler.now + timer->Interval();
         }
         timer->Tick();
         headless::Settle(guard);
@@ -322,10 +329,13 @@ void ThreadEnded()
 void TimerChanged(TTimer& timer)
 {
     std::lock_guard lock(scheduler.calls.mutex);
-    if (timer.Enabled() && timer.Interval() > 0)
-        scheduler.timers[&timer] = scheduler.now + timer.Interval();
-    else
+    const std::int64_t due = scheduler.now + timer.Interval();
+    if (!timer.Enabled() || timer.Interval() == 0)
         scheduler.timers.erase(&timer);
+    else if (const auto entry = scheduler.timers.find(&timer); entry != scheduler.timers.end())
+        entry->second.due = due;
+    else
+        scheduler.timers[&timer] = {due, scheduler.timersCreated++};
 }
 
 void TimerDestroyed(TTimer& timer)
