@@ -8,6 +8,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "forms/backend.h"
@@ -25,6 +26,7 @@ constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
 struct Sleeper {
     std::int64_t wakeAt;
+    std::uint64_t order;  // sleepers ending at the same instant wake in the order they slept
     bool tracked;
     bool woken = false;
 };
@@ -40,6 +42,7 @@ struct Scheduler {
     const std::thread::id windowThread = std::this_thread::get_id();
     std::int64_t now = 0;
     std::vector<Sleeper*> sleepers;
+    std::uint64_t sleepsStarted = 0;
     struct TimerEntry {
         std::int64_t due;
         std::uint64_t order;  // timers due at the same instant fire in the order they were started
@@ -72,13 +75,13 @@ int RunQueued(int limit = std::numeric_limits<int>::max())
                              " (a toolkit thread is blocked outside the toolkit?)");
 }
 
-// The earliest sleeper end, or kNever.
-std::int64_t NextWake()
+// The sleeper to wake next, or nullptr.
+Sleeper* NextSleeper()
 {
-    std::int64_t next = kNever;
-    for (const Sleeper* sleeper : scheduler.sleepers)
-        if (!sleeper->woken)
-            next = std::min(next, sleeper->wakeAt);
+    Sleeper* next = nullptr;
+    for (Sleeper* sleeper : scheduler.sleepers)
+        if (!sleeper->woken && (!next || std::tie(sleeper->wakeAt, sleeper->order) < std::tie(next->wakeAt, next->order)))
+            next = sleeper;
     return next;
 }
 
@@ -91,32 +94,34 @@ std::int64_t NextTimer()
 }
 
 // Moves the clock to the next sleeper end or (with `fireTimers`) timer due
-// time at or before `limit`, wakes or fires what is due, and returns true;
-// false if nothing is due by `limit`.
+// time at or before `limit` and returns true, having woken that one sleeper
+// and let it run until idle, or else fired the timers due then; false if
+// nothing is due by `limit`.  One sleeper at a time, and sleepers before the
+// timers of the same instant, so the order never depends on the system's
+// thread scheduling.
 bool Step(std::int64_t limit, bool fireTimers, std::chrono::milliseconds guard)
 {
     std::vector<TTimer*> due;
     {
         std::lock_guard lock(scheduler.calls.mutex);
-        const std::int64_t next = std::min(NextWake(), fireTimers ? NextTimer() : kNever);
+        Sleeper* sleeper = NextSleeper();
+        const std::int64_t wake = sleeper ? sleeper->wakeAt : kNever;
+        const std::int64_t next = std::min(wake, fireTimers ? NextTimer() : kNever);
         if (next == kNever || next > limit)
             return false;
         scheduler.now = std::max(scheduler.now, next);
-        for (Sleeper* sleeper : scheduler.sleepers)
-            if (!sleeper->woken && sleeper->wakeAt <= scheduler.now) {
-                sleeper->woken = true;
-                if (sleeper->tracked)
-                    ++scheduler.busy;
-            }
-        scheduler.workersWake.notify_all();
-        if (fireTimers) {
+        if (wake == next) {
+            sleeper->woken = true;
+            if (sleeper->tracked)
+                ++scheduler.busy;
+            scheduler.workersWake.notify_all();
+        } else {
             for (const auto& [timer, entry] : scheduler.timers)
                 if (entry.due <= scheduler.now)
                     due.push_back(timer);
             std::ranges::sort(due, {}, [](TTimer* timer) { return scheduler.timers.at(timer).order; });
         }
     }
-    // Sleepers first: they run until idle before timers of the same instant.
     headless::Settle(guard);
     for (TTimer* timer : due) {
         {
@@ -146,16 +151,19 @@ std::int64_t Now()
 
 void Settle(std::chrono::milliseconds guard)
 {
+    // One queued call at a time, each once every toolkit thread is idle: the
+    // thread a call releases (or starts) runs alone until it is idle again,
+    // so what the threads do never depends on the system's scheduling.
     const auto deadline = Clock::now() + guard;
     for (;;) {
-        RunQueued();
-        std::unique_lock lock(scheduler.calls.mutex);
-        if (scheduler.calls.Empty() && scheduler.busy == 0)
-            return;
-        if (!scheduler.calls.windowWakes.wait_until(lock, deadline, [] {
-                return !scheduler.calls.Empty() || scheduler.busy == 0;
-            }))
-            GuardExpired("threads stayed busy");
+        {
+            std::unique_lock lock(scheduler.calls.mutex);
+            if (!scheduler.calls.windowWakes.wait_until(lock, deadline, [] { return scheduler.busy == 0; }))
+                GuardExpired("threads stayed busy");
+            if (scheduler.calls.Empty())
+                return;
+        }
+        RunQueued(1);
     }
 }
 
@@ -215,7 +223,7 @@ void Sleep(std::int64_t ms)
     if (ms <= 0)
         return;
     std::unique_lock lock(scheduler.calls.mutex);
-    Sleeper sleeper{scheduler.now + ms, isToolkitThread};
+    Sleeper sleeper{scheduler.now + ms, scheduler.sleepsStarted++, isToolkitThread};
     scheduler.sleepers.push_back(&sleeper);
     if (sleeper.tracked) {
         --scheduler.busy;

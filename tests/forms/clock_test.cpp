@@ -199,3 +199,36 @@ TEST_F(VirtualClock, ATimerStoppedByAnotherAtTheSameInstantDoesNotFire)
     headless::Advance(1000);
     EXPECT_EQ(fired, std::vector<std::string>{"first"}) << "first was started first and fires first";
 }
+
+TEST_F(VirtualClock, WorkersDueAtTheSameInstantTakeTurnsInTheOrderTheySlept)
+{
+    class Named : public TThread {
+    public:
+        Named(std::string name, std::vector<std::string>& log) : TThread(false), name_(std::move(name)), log_(log) {}
+
+    protected:
+        void Execute() override
+        {
+            while (!Terminated()) {
+                Os().Sleep(1000);
+                Synchronize([this] { log_.push_back(name_ + " sync"); });
+                Synchronize([this] { log_.push_back(name_ + " again"); });
+            }
+        }
+
+    private:
+        std::string name_;
+        std::vector<std::string>& log_;
+    };
+    std::vector<std::string> log;
+    Named first("first", log);
+    Named second("second", log);
+    headless::Advance(2000);
+    // Started in that order, they first sleep in that order: no race between them.
+    EXPECT_EQ(log, (std::vector<std::string>{"first sync", "first again", "second sync", "second again",
+                                             "first sync", "first again", "second sync", "second again"}));
+    first.Terminate();
+    second.Terminate();
+    first.WaitFor();
+    second.WaitFor();
+}
