@@ -13,25 +13,12 @@
 #include "ThClk1.h"
 #include "forms/fake_os.h"
 #include "forms/headless.h"
+#include "../boardlib/library_fixture.h"  // datetime()
 #include "simulated_windriver.h"
 #include "tcr7750.h"
 #include "tcr7750_regs.h"
 
 inline constexpr const char* kSettingsKey = "SOFTWARE\\Corvane\\TCR7750\\Params";
-
-inline tcr7750_datetime BoardDate(std::uint16_t year, std::uint8_t month, std::uint8_t day, std::uint8_t hour,
-                                  std::uint8_t minute, std::uint8_t second, std::uint32_t microsecond)
-{
-    tcr7750_datetime t{};
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    t.microsecond = microsecond;
-    return t;
-}
 
 class ClockKeeperTest : public ::testing::Test {
 protected:
@@ -43,7 +30,7 @@ protected:
     void SetUp() override
     {
         forms::headless::Reset();
-        board.set_datetime(BoardDate(2008, 3, 6, 12, 34, 56, 789123));
+        board.set_datetime(datetime(2008, 3, 6, 12, 34, 56, 789123));
         board.set_status(ST_FRAME_OK);
     }
 

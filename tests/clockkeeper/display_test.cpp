@@ -10,7 +10,7 @@ using DisplayTest = ClockKeeperTest;
 
 TEST_F(DisplayTest, AGoodFrameShowsGreenAndTheBoardTime)
 {
-    board.set_datetime(BoardDate(987, 1, 2, 3, 4, 5, 6000));
+    board.set_datetime(datetime(987, 1, 2, 3, 4, 5, 6000));
     Start();
     form->LblReceiver->SetCaption("stale");
     Ticks(1);
@@ -91,7 +91,7 @@ TEST_F(DisplayTest, AHiddenWindowKeepsItsControlsAndOnlyTheTrayIconFollows)
 
     board.set_status(0x0301);
     board.set_status(0x0050);
-    board.set_datetime(BoardDate(2009, 1, 1, 0, 0, 0, 0));
+    board.set_datetime(datetime(2009, 1, 1, 0, 0, 0, 0));
     Ticks(1);
     EXPECT_EQ(form->PnlStatus->Color(), clLime);
     EXPECT_EQ(form->PnlLock->Color(), clLime);

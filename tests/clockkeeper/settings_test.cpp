@@ -72,7 +72,7 @@ TEST_F(SettingsTest, ForceUpdateSetsTheClockEvenWithAStampPending)
 {
     Start();
     RaiseStampPending();
-    board.set_datetime(BoardDate(2010, 5, 6, 7, 8, 9, 10000));
+    board.set_datetime(datetime(2010, 5, 6, 7, 8, 9, 10000));
     ASSERT_TRUE(form->BtnMajClk->Click());
     ASSERT_EQ(os.TimesSet().size(), 1u);
     EXPECT_EQ(os.TimesSet()[0].wYear, 2010);

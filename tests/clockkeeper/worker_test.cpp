@@ -46,7 +46,7 @@ TEST_F(WorkerTest, TheClockGetsTheSecondReadOfADueTick)
     // The second read of tick 60 sees a later time than the first would: the
     // board moves on between reads only when the test says so, so move it
     // on at every read from now.
-    board.set_datetime(BoardDate(2008, 3, 6, 12, 35, 56, 1000));
+    board.set_datetime(datetime(2008, 3, 6, 12, 35, 56, 1000));
     Ticks(1);
     ASSERT_EQ(os.TimesSet().size(), 1u);
     EXPECT_EQ(os.TimesSet()[0].wMinute, 35);
