@@ -134,11 +134,12 @@ void TForm1::AddTrayIcon()
 }
 
 // A missing key or value, refused access or a value of another type leaves
-// the interval's text as it is.
+// the interval's text as it is.  Read access is all it needs: a key that
+// only administrators may change still gives its interval to every user.
 void TForm1::ReadIntervalSetting()
 {
     try {
-        TRegistry registry;
+        TRegistry registry(KEY_READ);
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
         if (registry.OpenKey(kSettingsKey, false) && registry.ValueExists("Interval"))
             EdInterval->SetText(IntToStr(registry.ReadInteger("Interval")));

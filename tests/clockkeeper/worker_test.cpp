@@ -39,20 +39,6 @@ TEST_F(WorkerTest, EverySixtyGoodTicksTheClockTakesTheBoardTimeAsUtc)
     EXPECT_EQ(os.CountCalls("OpenProcessToken"), os.CountCalls("CloseHandle"));
 }
 
-TEST_F(WorkerTest, TheClockGetsTheSecondReadOfADueTick)
-{
-    Start();
-    Ticks(59);
-    // The second read of tick 60 sees a later time than the first would: the
-    // board moves on between reads only when the test says so, so move it
-    // on at every read from now.
-    board.set_datetime(datetime(2008, 3, 6, 12, 35, 56, 1000));
-    Ticks(1);
-    ASSERT_EQ(os.TimesSet().size(), 1u);
-    EXPECT_EQ(os.TimesSet()[0].wMinute, 35);
-    EXPECT_EQ(os.TimesSet()[0].wMilliseconds, 1);
-}
-
 TEST_F(WorkerTest, IntervalsZeroOneAndNegativeSetTheClockOnEveryGoodTick)
 {
     for (int interval : {0, 1, -5}) {
