@@ -66,14 +66,28 @@ int SetTimePrivilege(bool enable)
 
 bool SetSystemClock(const SYSTEMTIME& time)
 {
-    std::lock_guard lock(clockSettingMutex);
-    if (IsNtPlatform && !SetTimePrivilege(true)) {
+    bool privilegeObtained = true, clockSet = false, privilegeDropped = true;
+    {
+        // Held across the system calls only, never while a message box
+        // waits for the user: a window thread serving its queue inside a
+        // box could otherwise come back here, or wait for a worker that
+        // waits for this lock.
+        std::lock_guard lock(clockSettingMutex);
+        if (IsNtPlatform)
+            privilegeObtained = SetTimePrivilege(true) != 0;
+        if (privilegeObtained) {
+            clockSet = Os().SetSystemTime(&time) != 0;
+            if (IsNtPlatform)
+                privilegeDropped = SetTimePrivilege(false) != 0;
+        }
+    }
+    if (!privilegeObtained) {
         Message("Failed", "Set time priviledge");
         return false;
     }
-    if (!Os().SetSystemTime(&time))
+    if (!clockSet)
         Message("System time update fail", "System time");
-    if (IsNtPlatform && !SetTimePrivilege(false))
+    if (!privilegeDropped)
         Message("Failed", "Remove time priviledge");
     return true;
 }

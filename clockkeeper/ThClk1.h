@@ -21,9 +21,9 @@ extern NOTIFYICONDATAA TrayIconData;
 int SetTimePrivilege(bool enable);
 
 // The clock-setting sequence: privilege, SetSystemTime with `time` taken as
-// UTC, privilege release, each failure told by its message box.  Only one
-// thread runs it at a time.  Returns false when it stopped at the privilege
-// step (the clock was not touched and nothing needs releasing).
+// UTC, privilege release; then a message box for each step that failed.
+// Only one thread at a time runs the three steps.  Returns false when it
+// stopped at the privilege step (the clock was not touched).
 bool SetSystemClock(const SYSTEMTIME& time);
 
 class ThClkVerify : public forms::TThread {

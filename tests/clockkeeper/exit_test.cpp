@@ -179,4 +179,28 @@ TEST_F(ExitTest, ForceUpdateWaitsForTheWorkersClockSetting)
     Stop();  // while this seam is still installed
 }
 
+TEST_F(ExitTest, TheWorkerSetsTheClockWhileAForceUpdateMessageWaitsForTheUser)
+{
+    os.SetRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "Interval", 1);
+    Start();
+    os.setSystemTimeResult = FALSE;
+    bool served = false;
+    const auto windowThread = std::this_thread::get_id();
+    // While the window's box is open, its thread keeps serving the worker,
+    // whose due tick runs its own sequence.
+    os.answerMessageBox = [&](const MessageBoxCall&) {
+        if (std::this_thread::get_id() == windowThread && !served) {
+            served = true;
+            headless::Advance(1000, std::chrono::seconds(2));
+        }
+        return IDOK;
+    };
+    ASSERT_TRUE(form->BtnMajClk->Click());
+    EXPECT_TRUE(served);
+    EXPECT_EQ(os.TimesSet().size(), 2u);
+    EXPECT_EQ(MessageBoxLines(), (std::vector<std::string>{"System time update fail / System time",
+                                                           "System time update fail / System time"}));
+    os.answerMessageBox = nullptr;  // it refers to this test's locals
+}
+
 }  // namespace
