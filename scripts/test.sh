@@ -21,7 +21,11 @@ for preset in windows-x86 windows-x64; do
   cmake --build --preset "$preset"
 done
 
+echo "== kernel module in QEMU (tests/kernel)"
+tests/kernel/run
+
 echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
+tests/kernel/guest-run -- latency_bench
