@@ -8,7 +8,10 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/ioctl.h>
+#include <csignal>
 #include <sys/syscall.h>
+#include <sys/wait.h>
+#include <utility>
 #include <ctime>
 #include <unistd.h>
 
@@ -228,12 +231,14 @@ void fresh_driver(const std::string& parameters)
 
 bool sleeping_in_read(pid_t tid)
 {
-    const std::string path = "/proc/self/task/" + std::to_string(tid) + "/syscall";
+    const std::string path = "/proc/" + std::to_string(tid) + "/syscall";
     for (int i = 0; i < 2000; i++) {
+        // "NR ARGS... SP PC" while blocked in a system call; "running" or
+        // "-1 SP PC" otherwise.
         std::ifstream syscall_file(path);
-        long number = -1;
+        std::string number;
         syscall_file >> number;
-        if (number == SYS_read)
+        if (number == std::to_string(SYS_read))
             return true;
         usleep(1000);
     }
@@ -245,6 +250,90 @@ uint64_t monotonic_ns()
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(now.tv_nsec);
+}
+
+Process::Process(const std::vector<std::string>& argv)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    output_ = fds[0];
+}
+
+Process::~Process()
+{
+    if (pid_ > 0 && status_ < 0) {
+        kill(pid_, SIGKILL);
+        wait();
+    }
+    if (output_ >= 0)
+        close(output_);
+}
+
+std::optional<std::string> Process::read_line(int timeout_ms)
+{
+    for (;;) {
+        size_t newline = pending_.find('\n');
+        if (newline != std::string::npos) {
+            std::string line = pending_.substr(0, newline);
+            pending_.erase(0, newline + 1);
+            return line;
+        }
+        pollfd p{output_, POLLIN, 0};
+        if (::poll(&p, 1, timeout_ms) <= 0)
+            return std::nullopt;
+        char buffer[256];
+        ssize_t n = read(output_, buffer, sizeof buffer);
+        if (n <= 0)
+            return std::nullopt;
+        pending_.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+std::string Process::read_rest()
+{
+    char buffer[256];
+    ssize_t n;
+    while ((n = read(output_, buffer, sizeof buffer)) > 0)
+        pending_.append(buffer, static_cast<size_t>(n));
+    return std::exchange(pending_, {});
+}
+
+int Process::wait()
+{
+    if (status_ >= 0)
+        return status_;
+    int raw = 0;
+    // A program that does not end within 5 s is killed: status 128 + 9.
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && (ended = waitpid(pid_, &raw, WNOHANG)) == 0; i++)
+        usleep(10000);
+    if (ended == 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &raw, 0);
+    }
+    status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return status_;
+}
+
+int Process::interrupt()
+{
+    kill(pid_, SIGINT);
+    return wait();
 }
 
 Device::Device(int flags, const char* path) : fd_(open(path, O_RDWR | flags))

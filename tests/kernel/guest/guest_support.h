@@ -87,11 +87,34 @@ struct FreshDriver {
     explicit FreshDriver(const std::string& parameters = "") { fresh_driver(parameters); }
 };
 
-// True once thread tid of this process sleeps in read() (waits up to 2 s).
+// True once thread (or process) tid sleeps in read() (waits up to 2 s).
 bool sleeping_in_read(pid_t tid);
 
 // CLOCK_MONOTONIC, the kernel's ktime_get_ns(), in nanoseconds.
 uint64_t monotonic_ns();
+
+// A program run with its standard output and error on a pipe.
+class Process {
+public:
+    explicit Process(const std::vector<std::string>& argv);
+    ~Process(); // kills it if it still runs
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    pid_t pid() const { return pid_; }
+    // The next line of output without its newline; nullopt at the end or
+    // when none comes within the time.
+    std::optional<std::string> read_line(int timeout_ms = 2000);
+    std::string read_rest(); // everything up to the end of output
+    int wait();              // the exit status, or 128 + the signal that ended it;
+                             // killed after 5 s
+    int interrupt();         // SIGINT, then wait()
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string pending_;
+    int status_ = -1;
+};
 
 // An open handle on the device.
 class Device {
