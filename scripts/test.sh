@@ -28,4 +28,4 @@ echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
-tests/kernel/guest-run -- latency_bench
+tests/kernel/guest-run -- sh -c 'latency_bench && tickprint_bench 60'

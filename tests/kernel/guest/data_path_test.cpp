@@ -321,6 +321,18 @@ TEST_F(DataPathTest, TwoReadersEachGetAWholeRecord)
     }
 }
 
+TEST_F(DataPathTest, RealTimeBoardInterruptsOnItsOwn)
+{
+    board::command("realtime 1");
+    start_periodic(1);
+    tcr7750_time first{}, second{};
+    ASSERT_EQ(device.read_record(first), TCR7750_TIME_SIZE);
+    ASSERT_EQ(device.read_record(second), TCR7750_TIME_SIZE);
+    board::command("realtime 0");
+    auto microseconds = [](const tcr7750_time& r) { return r.second * 1'000'000ull + r.microsecond; };
+    EXPECT_GE(microseconds(second) - microseconds(first), 50'000u) << "a tenth of a second apart";
+}
+
 TEST_F(DataPathTest, ReadIntoLessThanARecordIsRefused)
 {
     Device nonblocking(O_NONBLOCK);
