@@ -377,22 +377,15 @@ static void reset_board(void)
 static int run_board_command(const char *line)
 {
 	struct tcr7750_datetime t = { 0 };
-	unsigned int year, month, day, hour, minute, second, microsecond, value;
+	unsigned int value;
 	unsigned long long ns;
 	char word[8];
 	unsigned long flags;
 	int err = 0;
 
 	spin_lock_irqsave(&model_lock, flags);
-	if (sscanf(line, "time %u %u %u %u %u %u %u", &year, &month, &day, &hour, &minute,
-		   &second, &microsecond) == 7) {
-		t.year = year;
-		t.month = month;
-		t.day = day;
-		t.hour = hour;
-		t.minute = minute;
-		t.second = second;
-		t.microsecond = microsecond;
+	if (sscanf(line, "time %hu %hhu %hhu %hhu %hhu %hhu %u", &t.year, &t.month, &t.day, &t.hour,
+		   &t.minute, &t.second, &t.microsecond) == 7) {
 		tcr7750_model_set_datetime(&model, &t);
 	} else if (sscanf(line, "status %i", &value) == 1) {
 		tcr7750_model_set_status(&model, value);

@@ -34,6 +34,11 @@ protected:
     }
 
     std::string activation_line(int line) { return "tcr7750 : irq activation " + std::to_string(line); }
+    std::string activation_logged(KernelLog& log)
+    {
+        auto line = log.find("tcr7750 : irq activation");
+        return line ? line->text : "(no activation line)";
+    }
 };
 
 TEST_F(LoadTest, DefaultLoadLogsEachLineWithItsLevel)
@@ -106,9 +111,7 @@ TEST_F(LoadTest, ExplicitIrqOverridesTheConfigurationByte)
     KernelLog log;
     int spare = board::spare_irq();
     ASSERT_EQ(load_driver("irq=" + std::to_string(spare)), 0);
-    auto activation = log.find("tcr7750 : irq activation");
-    ASSERT_TRUE(activation);
-    EXPECT_EQ(activation->text, activation_line(spare));
+    EXPECT_EQ(activation_logged(log), activation_line(spare));
     EXPECT_NE(interrupts_line(spare).find("tcr7750"), std::string::npos);
     EXPECT_EQ(interrupts_line(board::irq()).find("tcr7750"), std::string::npos);
 }
@@ -119,9 +122,7 @@ TEST_F(LoadTest, DefaultTakesTheLineFromTheConfigurationByte)
     int spare = board::spare_irq();
     board::command("line " + std::to_string(spare));
     ASSERT_EQ(load_driver(), 0);
-    auto activation = log.find("tcr7750 : irq activation");
-    ASSERT_TRUE(activation);
-    EXPECT_EQ(activation->text, activation_line(spare));
+    EXPECT_EQ(activation_logged(log), activation_line(spare));
 }
 
 TEST_F(LoadTest, RefusedRequestLeavesTheDriverWithoutInterrupt)
@@ -133,9 +134,7 @@ TEST_F(LoadTest, RefusedRequestLeavesTheDriverWithoutInterrupt)
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->text, "tcr7750 - impossible to assign IRQ " + std::to_string(busy));
     EXPECT_EQ(refused->level, info);
-    auto activation = log.find("tcr7750 : irq activation");
-    ASSERT_TRUE(activation);
-    EXPECT_EQ(activation->text, activation_line(-1));
+    EXPECT_EQ(activation_logged(log), activation_line(-1));
     Device device;
     EXPECT_TRUE(device.is_open());
 }
