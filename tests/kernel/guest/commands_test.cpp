@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <thread>
 #include <unistd.h>
 
 #include "guest_support.h"
@@ -224,6 +225,32 @@ TEST_F(CommandsTest, BlockCopyAnswersTheBytesLeftUncopied)
     // Only the first 16 bytes of the 256 land in writable memory.
     EXPECT_EQ(device.command(TCR7750_IOC_DUMP, memory.last(16)), 240);
     EXPECT_EQ(device.command(TCR7750_IOC_GET_VERSION, memory.last(4)), 12);
+}
+
+TEST_F(CommandsTest, TwoCommandsNeverRunAtOnce)
+{
+    // Each of these writes a data register, then the control register; run
+    // side by side, no write of one may fall between the two of the other.
+    constexpr int rounds = 150;
+    auto repeat = [](unsigned long command, uint16_t value) {
+        Device own;
+        for (int i = 0; i < rounds; i++)
+            own.command(command, &value);
+    };
+    std::thread years(repeat, TCR7750_IOC_SET_YEAR, 2008);
+    std::thread periods(repeat, TCR7750_IOC_SET_PERIOD, 10);
+    years.join();
+    periods.join();
+
+    auto writes = board::writes();
+    ASSERT_EQ(writes.size(), 4u * rounds);
+    for (size_t i = 0; i < writes.size(); i += 2) {
+        const Access& data = writes[i];
+        const Access& control = writes[i + 1];
+        ASSERT_EQ(control.offset, static_cast<unsigned>(REG_CONTROL)) << "write " << i;
+        uint32_t pulse = data.offset == REG_INITIAL_YEAR ? CTL_LOAD_YEAR : CTL_PERIODIC_ACK;
+        EXPECT_EQ(control.value & CTL_PULSE_MASK, pulse) << "write " << i;
+    }
 }
 
 TEST_F(CommandsTest, UnknownCommandsAreRefusedUntouched)

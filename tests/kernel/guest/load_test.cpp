@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include "tcr7750_regs.h"
 
 using namespace guest;
+using namespace std::string_literals;
 
 namespace {
 
@@ -64,6 +67,27 @@ TEST_F(LoadTest, DefaultLoadLogsEachLineWithItsLevel)
     EXPECT_EQ(registered->level, info);
     EXPECT_NE(device_major(), 85) << "the line shows the parameter, not the major";
     EXPECT_NE(interrupts_line(board::irq()).find("tcr7750"), std::string::npos);
+}
+
+TEST_F(LoadTest, ModuleInformationAndReadOnlyParameters)
+{
+    ASSERT_EQ(load_driver("tcr7750_major=7 irq=-1"), 0);
+    const std::pair<const char*, const char*> parameters[] = {{"tcr7750_major", "7"}, {"irq", "-1"}};
+    for (auto [name, value] : parameters) {
+        std::string path = std::string("/sys/module/tcr7750_drv/parameters/") + name;
+        struct stat st{};
+        ASSERT_EQ(stat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ(st.st_mode & 0777, 0444u) << path;
+        std::ifstream file(path);
+        std::string text;
+        file >> text;
+        EXPECT_EQ(text, value) << path;
+    }
+    // The module's .modinfo section: "name=value" strings.
+    std::ifstream module("/modules/tcr7750_drv.ko", std::ios::binary);
+    std::string image((std::istreambuf_iterator<char>(module)), std::istreambuf_iterator<char>());
+    EXPECT_NE(image.find("description=TCR7750 PCI board\0"s), std::string::npos);
+    EXPECT_NE(image.find("license=GPL\0"s), std::string::npos);
 }
 
 TEST_F(LoadTest, RegisteredLineShowsTheMajorParameter)
