@@ -7,7 +7,9 @@
  *    answer for one device, 0x9010:0xCB01, with BAR 0 on the page reserved by
  *    "memmap=4K$0x20000000" and the interrupt-line byte at 0x3C;
  *  - an interrupt line of its own (a dummy-chip descriptor), raised with
- *    generic_handle_irq() from a high-resolution timer;
+ *    generic_handle_irq() from a high-resolution timer whenever the model
+ *    asserts it; besides it a spare line (for "irq=" tests) and a busy one,
+ *    held without sharing (a request for it is refused);
  *  - the board model of sim/board_model.c behind the registers.
  *
  * How register accesses reach the model.  Plain memory cannot tell a board

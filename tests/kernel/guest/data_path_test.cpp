@@ -270,8 +270,9 @@ TEST_F(DataPathTest, RestartingSignalHandlerGoesBackToSleep)
     ASSERT_TRUE(reader.sleeping_in_read());
     int caught = signals_caught;
     pthread_kill(reader.thread(), SIGUSR1);
-    while (signals_caught == caught)
+    for (int i = 0; i < 2000 && signals_caught == caught; i++)
         std::this_thread::sleep_for(1ms);
+    ASSERT_NE(signals_caught, caught);
     EXPECT_FALSE(reader.done(50ms)) << "the read was restarted";
     advance_tenths(1);
     ASSERT_TRUE(reader.done());
