@@ -37,7 +37,7 @@
  *                                     (pending bits from STATUS; may be none)
  *     line VALUE                      interrupt-line byte in configuration
  *     line-error 0|1                  make configuration reads of it fail
- *     realtime 0|1                    follow the kernel clock, 1 ms ticks
+ *     realtime 0|1                    follow the kernel clock
  *     clear-log                       empty the access log
  *     reset                           power-on registers, virtual time,
  *                                     configuration byte readable again
@@ -69,7 +69,7 @@ MODULE_DESCRIPTION("Simulated TCR7750 board for the kernel tests");
 #define BOARD_DOMAIN      0x10000
 #define BOARD_CLASS_REV   0x11800001u  /* signal processing controller, other; rev 1 */
 #define LOG_CAPACITY      4096
-#define TICK_NS           (1000 * 1000)
+#define TICK_MAX_NS       (100 * 1000 * 1000)
 #define MAX_RAISES        4            /* level line still up: fire again, this often */
 
 enum { LINE_BOARD, LINE_SPARE, LINES };
@@ -88,7 +88,7 @@ static u16 pci_command;
 
 static struct hrtimer raise_timer; /* delivers the line to the kernel */
 static struct hrtimer tick_timer;  /* real-time mode */
-static bool realtime;
+static bool realtime;              /* under model_lock */
 static atomic_t raises_requested = ATOMIC_INIT(0);
 static atomic_t raises_done = ATOMIC_INIT(0);
 static DECLARE_WAIT_QUEUE_HEAD(raises_wq);
@@ -159,12 +159,62 @@ static irqreturn_t busy_line_handler(int line, void *cookie)
 	return IRQ_NONE;
 }
 
-/* ---- registers: model <-> page ------------------------------------------- */
-
+/* The page shows the model's registers; under model_lock. */
 static void refresh_page(void)
 {
 	memcpy_toio(page, model.window, TCR7750_WINDOW_SIZE);
 }
+
+/*
+ * ---- real-time mode -------------------------------------------------------
+ * The model follows the kernel clock.  The tick timer wakes when the next
+ * periodic interrupt is due, or after TICK_MAX_NS, so the simulation costs the
+ * guest next to nothing between interrupts.
+ */
+
+static u64 kernel_clock(void *context)
+{
+	return ktime_get_ns();
+}
+
+/* Under model_lock. */
+static void schedule_tick(void)
+{
+	u64 wait = TICK_MAX_NS;
+
+	if (!realtime)
+		return;
+	if (model.next_periodic_ns > model.elapsed_ns)
+		wait = min_t(u64, wait, model.next_periodic_ns - model.elapsed_ns);
+	hrtimer_start(&tick_timer, ns_to_ktime(wait), HRTIMER_MODE_REL);
+}
+
+static enum hrtimer_restart tick(struct hrtimer *timer)
+{
+	unsigned long flags;
+
+	spin_lock_irqsave(&model_lock, flags);
+	tcr7750_model_sync(&model);
+	refresh_page();
+	schedule_tick();
+	spin_unlock_irqrestore(&model_lock, flags);
+	return HRTIMER_NORESTART; /* schedule_tick() has armed it again */
+}
+
+static void set_realtime(bool on)
+{
+	unsigned long flags;
+
+	spin_lock_irqsave(&model_lock, flags);
+	realtime = on;
+	tcr7750_model_set_clock(&model, on ? kernel_clock : NULL, NULL);
+	schedule_tick();
+	spin_unlock_irqrestore(&model_lock, flags);
+	if (!on)
+		hrtimer_cancel(&tick_timer); /* outside the lock: the tick takes it */
+}
+
+/* ---- registers: model <-> page ------------------------------------------- */
 
 /* The window offset of an MMIO address, or -1 when it is not the board's. */
 static long board_offset(unsigned long address)
@@ -205,6 +255,7 @@ static void model_write_from_accessor(unsigned long address, unsigned int width,
 	spin_lock_irqsave(&model_lock, flags);
 	tcr7750_model_write(&model, offset, width, value);
 	refresh_page();
+	schedule_tick(); /* a new period or enable moves the next interrupt */
 	spin_unlock_irqrestore(&model_lock, flags);
 }
 
@@ -255,41 +306,6 @@ static struct kprobe accessor_probes[] = {
 };
 
 static struct kprobe *accessor_probe_list[ARRAY_SIZE(accessor_probes)];
-
-/* ---- real-time mode ------------------------------------------------------ */
-
-static u64 kernel_clock(void *context)
-{
-	return ktime_get_ns();
-}
-
-static enum hrtimer_restart tick(struct hrtimer *timer)
-{
-	unsigned long flags;
-
-	spin_lock_irqsave(&model_lock, flags);
-	tcr7750_model_sync(&model);
-	refresh_page();
-	spin_unlock_irqrestore(&model_lock, flags);
-	hrtimer_forward_now(timer, ns_to_ktime(TICK_NS));
-	return HRTIMER_RESTART;
-}
-
-static void set_realtime(bool on)
-{
-	unsigned long flags;
-
-	if (on == realtime)
-		return;
-	if (!on)
-		hrtimer_cancel(&tick_timer);
-	spin_lock_irqsave(&model_lock, flags);
-	tcr7750_model_set_clock(&model, on ? kernel_clock : NULL, NULL);
-	spin_unlock_irqrestore(&model_lock, flags);
-	realtime = on;
-	if (on)
-		hrtimer_start(&tick_timer, ns_to_ktime(TICK_NS), HRTIMER_MODE_REL);
-}
 
 /* ---- PCI configuration space -------------------------------------------- */
 
@@ -418,6 +434,7 @@ static int run_board_command(const char *line)
 		err = -EINVAL;
 	}
 	refresh_page();
+	schedule_tick();
 	spin_unlock_irqrestore(&model_lock, flags);
 	return err;
 }
