@@ -5,5 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
+[ -n "${TCR7750_SETUP_DONE:-}" ] || scripts/setup.sh
+echo "tcr7750_drv and the console tools in Debian's kernel under QEMU, simulated board:"
 tests/kernel/guest-run --add tests/kernel/demo -- sh demo $(date -u '+%Y %m %d %H %M %S')
