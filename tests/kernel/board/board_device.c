@@ -54,6 +54,7 @@
 #include <linux/kprobes.h>
 #include <linux/ktime.h>
 #include <linux/module.h>
+#include <linux/mutex.h>
 #include <linux/pci.h>
 #include <linux/seq_file.h>
 #include <linux/spinlock.h>
@@ -488,10 +489,12 @@ DEFINE_SHOW_ATTRIBUTE(state);
 
 static int log_show(struct seq_file *s, void *unused)
 {
+	static struct tcr7750_access copy[LOG_CAPACITY]; /* too big for the stack */
+	static DEFINE_MUTEX(copy_lock);
 	unsigned long flags;
 	size_t count, i;
-	static struct tcr7750_access copy[LOG_CAPACITY];
 
+	mutex_lock(&copy_lock);
 	spin_lock_irqsave(&model_lock, flags);
 	count = min_t(size_t, model.log_count, LOG_CAPACITY);
 	memcpy(copy, access_log, count * sizeof(copy[0]));
@@ -500,6 +503,7 @@ static int log_show(struct seq_file *s, void *unused)
 	for (i = 0; i < count; i++)
 		seq_printf(s, "%c %02x %u %x\n", copy[i].direction == TCR7750_WRITE ? 'W' : 'R',
 			   copy[i].offset, copy[i].width, copy[i].value);
+	mutex_unlock(&copy_lock);
 	return 0;
 }
 DEFINE_SHOW_ATTRIBUTE(log);
