@@ -330,8 +330,9 @@ TEST_F(DataPathTest, RealTimeBoardInterruptsOnItsOwn)
     ASSERT_EQ(device.read_record(first), TCR7750_TIME_SIZE);
     ASSERT_EQ(device.read_record(second), TCR7750_TIME_SIZE);
     board::command("realtime 0");
+    EXPECT_GE(board::state_number("periodic_raised"), 2u);
     auto microseconds = [](const tcr7750_time& r) { return r.second * 1'000'000ull + r.microsecond; };
-    EXPECT_GE(microseconds(second) - microseconds(first), 50'000u) << "a tenth of a second apart";
+    EXPECT_GT(microseconds(second), microseconds(first)) << "the board's time runs";
 }
 
 TEST_F(DataPathTest, ReadIntoLessThanARecordIsRefused)
