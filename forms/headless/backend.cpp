@@ -60,8 +60,9 @@ struct Scheduler {
 };
 
 // Constructed during static initialisation, on the main thread, which is
-// therefore the window thread.
-Scheduler scheduler;
+// therefore the window thread.  Never destroyed: worker threads may still
+// reach it while the process exits.
+Scheduler& scheduler = *new Scheduler();
 thread_local bool isToolkitThread = false;
 
 int RunQueued(int limit = std::numeric_limits<int>::max())

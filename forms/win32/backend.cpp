@@ -54,7 +54,8 @@ struct WindowThread {
     }
 };
 
-WindowThread windowThread;
+// Never destroyed: worker threads may still call Synchronize while the process exits.
+WindowThread& windowThread = *new WindowThread();
 
 void ServeQueue()
 {
