@@ -74,34 +74,34 @@ SimulatedWinDriver::~SimulatedWinDriver()
 
 void SimulatedWinDriver::set_unix_time(int64_t seconds, uint32_t ns, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_unix_time(&m, seconds, ns), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_unix_time(&m, seconds, ns); }, board);
 }
 
 void SimulatedWinDriver::set_datetime(const tcr7750_datetime &time, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_datetime(&m, &time), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_datetime(&m, &time); }, board);
 }
 
 void SimulatedWinDriver::set_status(uint16_t status, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_status(&m, status), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_status(&m, status); }, board);
 }
 
 void SimulatedWinDriver::set_time_difference(const tcr7750_time_difference &td, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_time_difference(&m, &td), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_time_difference(&m, &td); }, board);
 }
 
 void SimulatedWinDriver::set_version(const char (&text)[REG_VERSION_SIZE + 1], size_t board)
 {
     uint8_t bytes[REG_VERSION_SIZE];
     std::memcpy(bytes, text, REG_VERSION_SIZE);
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_version(&m, bytes), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_version(&m, bytes); }, board);
 }
 
 void SimulatedWinDriver::edge(tcr7750_edge which, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_edge(&m, which), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_edge(&m, which); }, board);
 }
 
 void SimulatedWinDriver::advance(std::chrono::nanoseconds duration)

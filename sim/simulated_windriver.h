@@ -92,14 +92,17 @@ public:
     void edge(tcr7750_edge edge, size_t board = 0);
     // Virtual time, every board: periodic interrupts on the way are serviced.
     void advance(std::chrono::nanoseconds duration);
-    // Any other look at or change of a model, under the driver's lock.
+    // Any other look at or change of a model, under the driver's lock: f
+    // takes the tcr7750_model& and must not call the library.
     template <typename F>
-    auto with_board(F &&f, size_t board = 0)
+    decltype(auto) with_board(F &&f, size_t board = 0)
     {
         std::lock_guard lock(mutex_);
-        auto result = f(boards_.at(board)->model);
-        changed_.notify_all();
-        return result;
+        struct Notify {
+            std::condition_variable &changed;
+            ~Notify() { changed.notify_all(); }
+        } notify{changed_};
+        return f(boards_.at(board)->model);
     }
     uint16_t control_register(size_t board = 0);  // level bits as last written
     uint16_t last_control_write(size_t board = 0); // pulse bits included
