@@ -59,15 +59,17 @@ SimulatedWinDriver::SimulatedWinDriver(Options options) : installed_(options.ins
 
 SimulatedWinDriver::~SimulatedWinDriver()
 {
+    if (installed_)
+        install_driver_platform(nullptr);
     {
-        std::lock_guard lock(mutex_);
+        // Blocked waits end as if disarmed; requests in progress finish.
+        std::unique_lock lock(mutex_);
         stopping_ = true;
         changed_.notify_all();
+        changed_.wait(lock, [&] { return requestsInProgress_ == 0 && waitHandles_.empty(); });
     }
     if (ticker_.joinable())
         ticker_.join();
-    if (installed_)
-        install_driver_platform(nullptr);
 }
 
 // ---- the boards -----------------------------------------------------------
@@ -516,13 +518,21 @@ bool SimulatedWinDriver::Platform::control(DeviceHandle device, uint32_t code, v
     if (!driver_.openHandles_.contains(device) || driver_.failures_.failingRequests.contains(code) ||
         record == nullptr)
         return false;
-    return driver_.answer(lock, code, record, size);
+    if (code == IOCTL_WD_INT_WAIT)
+        driver_.waitHandles_.insert(device); // closed by the waiter when it is done
+    ++driver_.requestsInProgress_;
+    bool done = driver_.answer(lock, code, record, size);
+    if (--driver_.requestsInProgress_ == 0)
+        driver_.changed_.notify_all();
+    return done;
 }
 
 void SimulatedWinDriver::Platform::close_device(DeviceHandle device)
 {
     std::lock_guard lock(driver_.mutex_);
     driver_.openHandles_.erase(device);
+    if (driver_.waitHandles_.erase(device) != 0)
+        driver_.changed_.notify_all();
 }
 
 void SimulatedWinDriver::Platform::message_box(const char *text, const char *caption)

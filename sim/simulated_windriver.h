@@ -8,7 +8,9 @@
 //
 // Constructing one installs it as the library's driver and puts the
 // library's process state back as it is when the DLL is loaded, so each test
-// starts as a fresh process.  Every member may be called from any thread.
+// starts as a fresh process.  Destroying it uninstalls it and ends the waits
+// still blocked as if disarmed; stop the threads that call the library first.
+// Every member may be called from any thread.
 //
 // Driver choices the real one leaves open:
 //  - A wait returns at once when the interrupt was serviced since the
@@ -194,6 +196,8 @@ private:
     uint32_t nextDriverHandle_ = 0x2000;
     size_t handlesOpened_ = 0;
     size_t blockedWaiters_ = 0;
+    size_t requestsInProgress_ = 0;
+    std::set<DeviceHandle> waitHandles_; // handles a wait was sent on, until closed
     Failures failures_;
     std::vector<Request> requests_;
     std::vector<RegisteredItem> lastRegistration_;

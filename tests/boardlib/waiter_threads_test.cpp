@@ -134,3 +134,23 @@ TEST(RealTimeSimulation, BoardShowsTheCurrentUtcTimeAndInterruptsComeByThemselve
 }
 
 } // namespace
+
+namespace {
+
+TEST(SimulatedDriverLifetime, DestroyingTheDriverEndsABlockedWaitAsDisarmed)
+{
+    int32_t result = -2;
+    std::thread waiter;
+    {
+        tcr7750::sim::SimulatedWinDriver sim;
+        ASSERT_EQ(OpenBoard(), 0);
+        ASSERT_EQ(EnablePeriodicInterrupt(10), 0);
+        waiter = std::thread([&] { result = WaitForPeriodicInterrupt(); });
+        ASSERT_TRUE(sim.wait_for_blocked_waiters(1));
+    }
+    waiter.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(WaitForPeriodicInterrupt(), -1); // no driver any more
+}
+
+} // namespace
