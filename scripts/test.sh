@@ -25,8 +25,12 @@ for folder in boardlib sim-dll; do
   scripts/check_dll_exports.sh x86_64-w64-mingw32 "build/windows-x64/$folder"
 done
 
+echo "== kernel module in QEMU (tests/kernel)"
+tests/kernel/run
+
 echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
 build/linux-release/bench/boardlib_bench --benchmark_min_time=0.2
+tests/kernel/guest-run -- sh -c 'latency_bench && tickprint_bench 60'
