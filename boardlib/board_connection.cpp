@@ -11,18 +11,29 @@ namespace tcr7750 {
 
 BoardConnection connection;
 
+namespace {
+std::mutex connectionMutex;
+} // namespace
+
+std::unique_lock<std::mutex> lock_connection()
+{
+    return std::unique_lock(connectionMutex);
+}
+
+int32_t refuse_with_message(std::unique_lock<std::mutex> &lock, const char *text, const char *caption)
+{
+    lock.unlock();
+    driver_platform().message_box(text, caption);
+    return kRefused;
+}
+
 void reset_process_state()
 {
+    auto lock = lock_connection();
     connection = BoardConnection{};
 }
 
 namespace {
-
-bool refuse_open(const char *message)
-{
-    driver_platform().message_box(message, messages::kOpenCaption);
-    return false;
-}
 
 template <typename Record>
 void send_on_connection(uint32_t code, Record &record)
@@ -37,32 +48,34 @@ size_t item_count(const WD_CARD &card)
     return std::min<size_t>(card.dwItems, WD_CARD_ITEMS);
 }
 
-bool find_and_register_board()
+// The open procedure; the first step that fails gives its message, and
+// null means the board is registered.
+const char *find_and_register_board()
 {
     BoardConnection &c = connection;
 
     c.driverHandle = driver_platform().open_device();
     if (c.driverHandle == kInvalidDeviceHandle)
-        return refuse_open(messages::kNoDriver);
+        return messages::kNoDriver;
 
     WD_VERSION version{};
     send_on_connection(IOCTL_WD_VERSION, version);
     if (version.dwVer < WD_MINIMUM_VERSION)
-        return refuse_open(messages::kDriverVersion);
+        return messages::kDriverVersion;
 
     c.scan = {};
     c.scan.searchId.dwVendorId = TCR7750_PCI_VENDOR_ID;
     c.scan.searchId.dwDeviceId = TCR7750_PCI_DEVICE_ID;
     send_on_connection(IOCTL_WD_PCI_SCAN_CARDS, c.scan);
     if (c.scan.dwCards == 0)
-        return refuse_open(messages::kNoBoard);
+        return messages::kNoBoard;
 
     // The first board of the scan is the one used, however many there are.
     c.cardInfo = {};
     c.cardInfo.pciSlot = c.scan.cardSlot[0];
     send_on_connection(IOCTL_WD_PCI_GET_CARD_INFO, c.cardInfo);
     if (c.cardInfo.Card.dwItems == 0)
-        return refuse_open(messages::kNoResources);
+        return messages::kNoResources;
 
     // Another program may hold the board too: its window and interrupt
     // are registered as sharable.
@@ -76,7 +89,7 @@ bool find_and_register_board()
     }
     send_on_connection(IOCTL_WD_CARD_REGISTER, c.registration);
     if (c.registration.hCard == 0)
-        return refuse_open(messages::kRegistrationRefused);
+        return messages::kRegistrationRefused;
 
     bool registerBaseFound = false;
     for (size_t i = 0; i < item_count(c.registration.Card); ++i) {
@@ -88,7 +101,7 @@ bool find_and_register_board()
             registerBaseFound = true;
         }
     }
-    return true;
+    return nullptr;
 }
 
 } // namespace
@@ -99,14 +112,18 @@ using namespace tcr7750;
 
 extern "C" int32_t TCR7750_CALL OpenBoard(void)
 {
-    if (connection.open || !find_and_register_board())
+    auto lock = lock_connection();
+    if (connection.open)
         return kRefused;
+    if (const char *failure = find_and_register_board())
+        return refuse_with_message(lock, failure, messages::kOpenCaption);
     connection.open = true;
     return kDone;
 }
 
 extern "C" int32_t TCR7750_CALL CloseBoard(void)
 {
+    auto lock = lock_connection();
     if (!connection.open)
         return kRefused;
     connection.open = false;

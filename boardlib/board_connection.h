@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "driver_platform.h"
 #include "windriver.h"
@@ -29,6 +30,7 @@ struct BoardConnection {
 
     WD_INTERRUPT interrupt{};
     std::array<WD_TRANSFER, kInterruptCommandSlots> interruptCommands{};
+    uint32_t armings = 0;            // arming exports so far: tells a wait whether its arming still holds
 
     WD_PCI_SCAN_CARDS scan{};
     WD_PCI_CARD_INFO cardInfo{};
@@ -36,6 +38,15 @@ struct BoardConnection {
 };
 
 extern BoardConnection connection;
+
+// Held by every export while it uses the connection, so that a monitor
+// thread and the controlling thread never touch it at once.  The waits hold
+// it only before and after their blocking request; message boxes are shown
+// without it.
+[[nodiscard]] std::unique_lock<std::mutex> lock_connection();
+
+// Releases the lock, then shows the box (it blocks until the user closes it).
+int32_t refuse_with_message(std::unique_lock<std::mutex> &lock, const char *text, const char *caption);
 
 // Sends one request.  With separateHandle the request goes on a handle
 // opened for this call alone (the interrupt waits), and device is unused.

@@ -29,6 +29,7 @@ using namespace tcr7750;
 
 extern "C" int32_t TCR7750_CALL SetBoardInitialYear(int32_t year)
 {
+    auto lock = lock_connection();
     if (!connection.open)
         return kRefused;
     TransferList list;
@@ -39,6 +40,7 @@ extern "C" int32_t TCR7750_CALL SetBoardInitialYear(int32_t year)
 
 extern "C" int32_t TCR7750_CALL SetIrigMode(uint32_t mode)
 {
+    auto lock = lock_connection();
     if (!connection.open)
         return kRefused;
     connection.controlShadow = static_cast<uint16_t>((connection.controlShadow & ~CTL_MODE_MASK) | decoding_field(mode));

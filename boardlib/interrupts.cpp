@@ -9,6 +9,8 @@
 namespace tcr7750 {
 namespace {
 
+using InterruptCommands = std::array<WD_TRANSFER, kInterruptCommandSlots>;
+
 enum Stamp { kRiseSeconds, kRiseMicroseconds, kFallSeconds, kFallMicroseconds };
 
 // Arms the board's interrupt with the first commandCount commands of the
@@ -21,31 +23,52 @@ bool arm_interrupt(uint32_t commandCount, uint32_t options)
     record.Cmd = connection.interruptCommands.data();
     record.dwCmds = commandCount;
     record.dwOptions = options;
+    ++connection.armings;
     driver_call(IOCTL_WD_INT_ENABLE, connection.driverHandle, &record, sizeof record, false);
-    if (record.fEnableOk == 0) {
-        driver_platform().message_box(messages::kArmingRefused, messages::kArmingCaption);
-        return false;
-    }
-    return true;
+    return record.fEnableOk != 0;
+}
+
+int32_t refuse_arming(std::unique_lock<std::mutex> &lock)
+{
+    return refuse_with_message(lock, messages::kArmingRefused, messages::kArmingCaption);
 }
 
 // Blocks, on a handle of its own, until an interrupt was serviced or the
-// interrupt was disarmed.  A wait that could not reach the driver reports
-// neither: kRefused, rather than an interrupt with whatever data was left.
-int32_t wait_for_interrupt()
+// interrupt was disarmed.  The wait works on its own copy of the interrupt
+// record and command list, so the controlling thread may disarm or arm again
+// meanwhile; what it saw is kept for the next wait unless an arming came
+// in between.  A wait that could not reach the driver reports neither an
+// interrupt nor a disarm: kRefused, rather than whatever data was left.
+int32_t wait_for_interrupt(InterruptCommands &commands)
 {
-    WD_INTERRUPT &record = connection.interrupt;
-    if (!driver_call(IOCTL_WD_INT_WAIT, kInvalidDeviceHandle, &record, sizeof record, true))
+    auto lock = lock_connection();
+    WD_INTERRUPT record = connection.interrupt;
+    commands = connection.interruptCommands;
+    const uint32_t arming = connection.armings;
+    lock.unlock();
+
+    if (record.Cmd != nullptr)
+        record.Cmd = commands.data();
+    bool reached = driver_call(IOCTL_WD_INT_WAIT, kInvalidDeviceHandle, &record, sizeof record, true);
+
+    lock.lock();
+    if (!reached)
         return kRefused;
+    if (arming == connection.armings) {
+        connection.interrupt.dwCounter = record.dwCounter;
+        connection.interrupt.dwLost = record.dwLost;
+        connection.interrupt.fStopped = record.fStopped;
+        connection.interruptCommands = commands;
+    }
     return record.fStopped ? kWaitDisarmed : kDone;
 }
 
-void copy_stamp(EdgeStamp *stamp, Stamp seconds, Stamp microseconds)
+void copy_stamp(const InterruptCommands &commands, EdgeStamp *stamp, Stamp seconds, Stamp microseconds)
 {
     if (stamp == nullptr)
         return;
-    stamp->Seconds = static_cast<int32_t>(connection.interruptCommands[seconds].Data.Dword);
-    stamp->Microseconds = static_cast<int32_t>(connection.interruptCommands[microseconds].Data.Dword);
+    stamp->Seconds = static_cast<int32_t>(commands[seconds].Data.Dword);
+    stamp->Microseconds = static_cast<int32_t>(commands[microseconds].Data.Dword);
 }
 
 } // namespace
@@ -55,16 +78,17 @@ using namespace tcr7750;
 
 extern "C" int32_t TCR7750_CALL EnableTimestampInterrupt(int32_t fallingEdge)
 {
+    auto lock = lock_connection();
     if (!connection.open)
         return kRefused;
-    auto &service = connection.interruptCommands;
+    InterruptCommands &service = connection.interruptCommands;
     service = {};
     service[kRiseSeconds] = register_read(REG_RISE_SECONDS, REG_RISE_SECONDS_WIDTH);
     service[kRiseMicroseconds] = register_read(REG_RISE_MICROSECONDS, REG_RISE_MICROSECONDS_WIDTH);
     service[kFallSeconds] = register_read(REG_FALL_SECONDS, REG_FALL_SECONDS_WIDTH);
     service[kFallMicroseconds] = register_read(REG_FALL_MICROSECONDS, REG_FALL_MICROSECONDS_WIDTH);
     if (!arm_interrupt(4, INTERRUPT_CMD_COPY))
-        return kRefused;
+        return refuse_arming(lock);
 
     uint16_t shadow = connection.controlShadow & ~CTL_FALLING_EDGE;
     if (fallingEdge != 0)
@@ -77,16 +101,17 @@ extern "C" int32_t TCR7750_CALL EnableTimestampInterrupt(int32_t fallingEdge)
 
 extern "C" int32_t TCR7750_CALL EnablePeriodicInterrupt(int32_t period)
 {
+    auto lock = lock_connection();
     if (!connection.open)
         return kRefused;
     connection.controlShadow |= CTL_PERIODIC_ENABLE;
     // The acknowledge value is fixed now: later shadow changes do not reach it.
     const uint16_t acknowledge = connection.controlShadow | CTL_PERIODIC_ACK;
-    auto &service = connection.interruptCommands;
+    InterruptCommands &service = connection.interruptCommands;
     service = {};
     service[0] = register_write(REG_CONTROL, acknowledge);
     if (!arm_interrupt(1, 0))
-        return kRefused;
+        return refuse_arming(lock);
 
     TransferList list;
     list.write(REG_PERIOD, static_cast<uint16_t>(period));
@@ -96,21 +121,24 @@ extern "C" int32_t TCR7750_CALL EnablePeriodicInterrupt(int32_t period)
 
 extern "C" int32_t TCR7750_CALL WaitForTimestampInterrupt(EdgeStamp *rising, EdgeStamp *falling)
 {
-    int32_t result = wait_for_interrupt();
+    InterruptCommands commands;
+    int32_t result = wait_for_interrupt(commands);
     if (result != kDone)
         return result;
-    copy_stamp(rising, kRiseSeconds, kRiseMicroseconds);
-    copy_stamp(falling, kFallSeconds, kFallMicroseconds);
+    copy_stamp(commands, rising, kRiseSeconds, kRiseMicroseconds);
+    copy_stamp(commands, falling, kFallSeconds, kFallMicroseconds);
     return kDone;
 }
 
 extern "C" int32_t TCR7750_CALL WaitForPeriodicInterrupt(void)
 {
-    return wait_for_interrupt();
+    InterruptCommands commands;
+    return wait_for_interrupt(commands);
 }
 
 extern "C" int32_t TCR7750_CALL DisableBoardInterrupts(void)
 {
+    auto lock = lock_connection();
     if (!connection.open)
         return kRefused;
     connection.controlShadow &= ~CTL_ENABLE_MASK;

@@ -47,6 +47,7 @@ struct TimeDifferenceReading {
 // normalised).
 int32_t read_td(TdRecord *td, uint16_t *status, bool extended)
 {
+    auto lock = lock_connection();
     if (!can_read(td, status))
         return kRefused;
     TransferList list;
@@ -81,6 +82,7 @@ using namespace tcr7750;
 
 extern "C" int32_t TCR7750_CALL GetBoardStatus(uint16_t *status, uint16_t *control)
 {
+    auto lock = lock_connection();
     if (!can_read(status, control))
         return kRefused;
     TransferList list;
@@ -96,6 +98,7 @@ extern "C" int32_t TCR7750_CALL GetBoardStatus(uint16_t *status, uint16_t *contr
 extern "C" int32_t TCR7750_CALL GetBoardDateTime(SYSTEMTIME *dateTime, uint16_t *dayOfYear,
                                                  uint32_t *microseconds, uint16_t *status)
 {
+    auto lock = lock_connection();
     if (!can_read(dateTime, dayOfYear, microseconds, status))
         return kRefused;
     TransferList list;
@@ -138,6 +141,7 @@ extern "C" int32_t TCR7750_CALL GetTDEx(TdRecord *td, uint16_t *status)
 
 extern "C" int32_t TCR7750_CALL GetH0(H0Record *h0, uint16_t *status)
 {
+    auto lock = lock_connection();
     if (!can_read(h0, status))
         return kRefused;
     TransferList list;
@@ -156,6 +160,7 @@ extern "C" int32_t TCR7750_CALL GetH0(H0Record *h0, uint16_t *status)
 
 extern "C" int32_t TCR7750_CALL GetBoardVersion(char *versionText)
 {
+    auto lock = lock_connection();
     if (!can_read(versionText))
         return kRefused;
     TransferList list;
@@ -179,6 +184,7 @@ extern "C" int32_t TCR7750_CALL GetBoardVersion(char *versionText)
 
 extern "C" int32_t TCR7750_CALL GetBoardTimestamp(EdgeStamp *rising, EdgeStamp *falling)
 {
+    auto lock = lock_connection();
     if (!can_read(rising, falling))
         return kRefused;
     TransferList list;

@@ -3,8 +3,9 @@
  *
  * Every export is a plain cdecl C function returning a signed 32-bit code:
  * 0 done, -1 refused (no open connection, a driver request that failed, a
- * null output pointer).  The two waits return 0 for an interrupt and 1 when
- * the wait ended because the interrupts were disarmed.
+ * null output pointer).  The two waits return 0 for an interrupt, 1 when
+ * the wait ended because the interrupts were disarmed (or were never armed),
+ * and -1 when the wait could not reach the driver; they accept null stamps.
  *
  * Records belong to the caller and are filled in place; the library
  * allocates nothing for its callers.  Windows import names carry a leading

@@ -28,8 +28,12 @@ horalign_imports=(OpenBoard CloseBoard GetBoardDateTime GetBoardVersion SetBoard
 scripts/check_imports.sh i686-w64-mingw32 build/windows-x86/clockkeeper/horalign.exe "${horalign_imports[@]}"
 scripts/check_imports.sh x86_64-w64-mingw32 build/windows-x64/clockkeeper/horalign.exe "${horalign_imports[@]}"
 
+echo "== kernel module in QEMU (tests/kernel)"
+tests/kernel/run
+
 echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
 build/linux-release/bench/boardlib_bench --benchmark_min_time=0.2
+tests/kernel/guest-run -- sh -c 'latency_bench && tickprint_bench 60'

@@ -59,49 +59,51 @@ SimulatedWinDriver::SimulatedWinDriver(Options options) : installed_(options.ins
 
 SimulatedWinDriver::~SimulatedWinDriver()
 {
+    if (installed_)
+        install_driver_platform(nullptr);
     {
-        std::lock_guard lock(mutex_);
+        // Blocked waits end as if disarmed; requests in progress finish.
+        std::unique_lock lock(mutex_);
         stopping_ = true;
         changed_.notify_all();
+        changed_.wait(lock, [&] { return requestsInProgress_ == 0 && waitHandles_.empty(); });
     }
     if (ticker_.joinable())
         ticker_.join();
-    if (installed_)
-        install_driver_platform(nullptr);
 }
 
 // ---- the boards -----------------------------------------------------------
 
 void SimulatedWinDriver::set_unix_time(int64_t seconds, uint32_t ns, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_unix_time(&m, seconds, ns), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_unix_time(&m, seconds, ns); }, board);
 }
 
 void SimulatedWinDriver::set_datetime(const tcr7750_datetime &time, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_datetime(&m, &time), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_datetime(&m, &time); }, board);
 }
 
 void SimulatedWinDriver::set_status(uint16_t status, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_status(&m, status), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_status(&m, status); }, board);
 }
 
 void SimulatedWinDriver::set_time_difference(const tcr7750_time_difference &td, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_time_difference(&m, &td), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_time_difference(&m, &td); }, board);
 }
 
 void SimulatedWinDriver::set_version(const char (&text)[REG_VERSION_SIZE + 1], size_t board)
 {
     uint8_t bytes[REG_VERSION_SIZE];
     std::memcpy(bytes, text, REG_VERSION_SIZE);
-    with_board([&](tcr7750_model &m) { return tcr7750_model_set_version(&m, bytes), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_set_version(&m, bytes); }, board);
 }
 
 void SimulatedWinDriver::edge(tcr7750_edge which, size_t board)
 {
-    with_board([&](tcr7750_model &m) { return tcr7750_model_edge(&m, which), 0; }, board);
+    with_board([&](tcr7750_model &m) { tcr7750_model_edge(&m, which); }, board);
 }
 
 void SimulatedWinDriver::advance(std::chrono::nanoseconds duration)
@@ -516,13 +518,21 @@ bool SimulatedWinDriver::Platform::control(DeviceHandle device, uint32_t code, v
     if (!driver_.openHandles_.contains(device) || driver_.failures_.failingRequests.contains(code) ||
         record == nullptr)
         return false;
-    return driver_.answer(lock, code, record, size);
+    if (code == IOCTL_WD_INT_WAIT)
+        driver_.waitHandles_.insert(device); // closed by the waiter when it is done
+    ++driver_.requestsInProgress_;
+    bool done = driver_.answer(lock, code, record, size);
+    if (--driver_.requestsInProgress_ == 0)
+        driver_.changed_.notify_all();
+    return done;
 }
 
 void SimulatedWinDriver::Platform::close_device(DeviceHandle device)
 {
     std::lock_guard lock(driver_.mutex_);
     driver_.openHandles_.erase(device);
+    if (driver_.waitHandles_.erase(device) != 0)
+        driver_.changed_.notify_all();
 }
 
 void SimulatedWinDriver::Platform::message_box(const char *text, const char *caption)

@@ -8,7 +8,9 @@
 //
 // Constructing one installs it as the library's driver and puts the
 // library's process state back as it is when the DLL is loaded, so each test
-// starts as a fresh process.  Every member may be called from any thread.
+// starts as a fresh process.  Destroying it uninstalls it and ends the waits
+// still blocked as if disarmed; stop the threads that call the library first.
+// Every member may be called from any thread.
 //
 // Driver choices the real one leaves open:
 //  - A wait returns at once when the interrupt was serviced since the
@@ -92,14 +94,17 @@ public:
     void edge(tcr7750_edge edge, size_t board = 0);
     // Virtual time, every board: periodic interrupts on the way are serviced.
     void advance(std::chrono::nanoseconds duration);
-    // Any other look at or change of a model, under the driver's lock.
+    // Any other look at or change of a model, under the driver's lock: f
+    // takes the tcr7750_model& and must not call the library.
     template <typename F>
-    auto with_board(F &&f, size_t board = 0)
+    decltype(auto) with_board(F &&f, size_t board = 0)
     {
         std::lock_guard lock(mutex_);
-        auto result = f(boards_.at(board)->model);
-        changed_.notify_all();
-        return result;
+        struct Notify {
+            std::condition_variable &changed;
+            ~Notify() { changed.notify_all(); }
+        } notify{changed_};
+        return f(boards_.at(board)->model);
     }
     uint16_t control_register(size_t board = 0);  // level bits as last written
     uint16_t last_control_write(size_t board = 0); // pulse bits included
@@ -191,6 +196,8 @@ private:
     uint32_t nextDriverHandle_ = 0x2000;
     size_t handlesOpened_ = 0;
     size_t blockedWaiters_ = 0;
+    size_t requestsInProgress_ = 0;
+    std::set<DeviceHandle> waitHandles_; // handles a wait was sent on, until closed
     Failures failures_;
     std::vector<Request> requests_;
     std::vector<RegisteredItem> lastRegistration_;

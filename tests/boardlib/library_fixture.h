@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "simulated_windriver.h"
@@ -78,3 +79,16 @@ protected:
 };
 
 using Codes = std::vector<uint32_t>;
+
+// Spins until done() holds (false after ten seconds: a failure, never a hang).
+template <typename Condition>
+bool eventually(Condition done)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}

@@ -184,7 +184,7 @@ TEST_F(ReadingTest, TimestampReadsTheLatestCapturesLive)
     sim.set_datetime(datetime(2026, 12, 8, 1, 0, 0, 250));
     // The board captures the chosen edge while time stamps are enabled.
     auto capture = [&](uint16_t control, tcr7750_edge edge) {
-        sim.with_board([&](tcr7750_model &m) { return tcr7750_model_write(&m, REG_CONTROL, 2, control), 0; });
+        sim.with_board([&](tcr7750_model &m) { tcr7750_model_write(&m, REG_CONTROL, 2, control); });
         sim.edge(edge);
     };
     capture(CTL_TIMESTAMP_ENABLE, TCR7750_EDGE_RISING);

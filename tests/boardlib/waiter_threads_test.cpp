@@ -64,13 +64,43 @@ TEST_F(WaiterThreadTest, PeriodicMonitorLoopCountsEachInterruptThenStops)
     for (int i = 1; i <= 3; ++i) {
         ASSERT_TRUE(sim.wait_for_blocked_waiters(1));
         sim.advance(200ms);
-        while (events.load() < i)
-            std::this_thread::yield();
+        ASSERT_TRUE(eventually([&] { return events.load() == i; }));
     }
     ASSERT_TRUE(sim.wait_for_blocked_waiters(1));
     EXPECT_EQ(DisableBoardInterrupts(), 0);
     monitor.join();
     EXPECT_EQ(events.load(), 3);
+}
+
+// The test bench starts its monitor before it arms: the waits before the
+// arming end at once, later ones deliver the interrupts, and the arming never
+// touches what a wait is using.
+TEST_F(WaiterThreadTest, MonitorStartedBeforeArmingSeesEachInterruptOnce)
+{
+    open();
+    std::atomic<bool> stop{false};
+    std::atomic<int> events{0}, emptyWaits{0};
+    std::thread monitor([&] {
+        while (!stop.load()) {
+            if (WaitForPeriodicInterrupt() == 0)
+                ++events;
+            else
+                ++emptyWaits;
+        }
+    });
+    ASSERT_TRUE(eventually([&] { return emptyWaits.load() > 0; }));
+    ASSERT_EQ(EnablePeriodicInterrupt(10), 0);
+    ASSERT_TRUE(sim.wait_for_blocked_waiters(1));
+    sim.advance(1s);
+    ASSERT_TRUE(eventually([&] { return events.load() == 1; }));
+    ASSERT_TRUE(sim.wait_for_blocked_waiters(1));
+    sim.advance(2s); // two interrupts while the monitor waits: one event
+    ASSERT_TRUE(eventually([&] { return events.load() == 2; }));
+    ASSERT_TRUE(sim.wait_for_blocked_waiters(1));
+    EXPECT_EQ(events.load(), 2);
+    stop = true;
+    EXPECT_EQ(DisableBoardInterrupts(), 0);
+    monitor.join();
 }
 
 } // namespace
@@ -101,6 +131,26 @@ TEST(RealTimeSimulation, BoardShowsTheCurrentUtcTimeAndInterruptsComeByThemselve
     EXPECT_EQ(WaitForPeriodicInterrupt(), 0);
     EXPECT_GE(sim.interrupts_serviced(), 2u);
     EXPECT_EQ(DisableBoardInterrupts(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SimulatedDriverLifetime, DestroyingTheDriverEndsABlockedWaitAsDisarmed)
+{
+    int32_t result = -2;
+    std::thread waiter;
+    {
+        tcr7750::sim::SimulatedWinDriver sim;
+        ASSERT_EQ(OpenBoard(), 0);
+        ASSERT_EQ(EnablePeriodicInterrupt(10), 0);
+        waiter = std::thread([&] { result = WaitForPeriodicInterrupt(); });
+        ASSERT_TRUE(sim.wait_for_blocked_waiters(1));
+    }
+    waiter.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(WaitForPeriodicInterrupt(), -1); // no driver any more
 }
 
 } // namespace
