@@ -54,12 +54,15 @@ protected:
     // A time stamp captured on the rising edge: status bit 1 until read.
     void RaiseStampPending()
     {
-        board.with_board([](tcr7750_model& m) { return tcr7750_model_raise_pending(&m, TCR7750_ST_RISE_CAPTURED), 0; });
+        board.with_board([](tcr7750_model& m) { tcr7750_model_raise_pending(&m, TCR7750_ST_RISE_CAPTURED); });
     }
     void ClearStampPending()
     {
         // The status register shows the pending bits again once the line is updated.
-        board.with_board([](tcr7750_model& m) { return m.pending = 0, tcr7750_model_raise_pending(&m, 0), 0; });
+        board.with_board([](tcr7750_model& m) {
+            m.pending = 0;
+            tcr7750_model_raise_pending(&m, 0);
+        });
     }
 
     // Destroys the window (which stops its worker) and waits for every thread.
