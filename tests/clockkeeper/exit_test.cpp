@@ -163,13 +163,15 @@ TEST_F(ExitTest, ForceUpdateWaitsForTheWorkersClockSetting)
     // chance to start its own sequence.
     const auto requestsBefore = board.requests().size();
     std::thread releaser([&] {
-        while (board.requests().size() == requestsBefore)
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (board.requests().size() == requestsBefore && std::chrono::steady_clock::now() < deadline)
             std::this_thread::yield();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         holding.release = true;
     });
-    ASSERT_TRUE(form->BtnMajClk->Click());
+    const bool clicked = form->BtnMajClk->Click();
     releaser.join();
+    ASSERT_TRUE(clicked);
     Ticks(1);
 
     EXPECT_EQ(holding.Events(),
