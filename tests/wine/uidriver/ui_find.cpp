@@ -1,0 +1,184 @@
+#include "ui_find.h"
+
+#include <cstdlib>
+
+#include "control_name.h"
+
+namespace ui {
+
+std::string toUtf8(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring fromUtf8(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+std::string controlName(HWND window)
+{
+    auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(window, TCR7750_NAME_PROPERTY)));
+    if (atom == 0)
+        return {};
+    wchar_t name[256];
+    UINT length = GlobalGetAtomNameW(atom, name, 256);
+    return toUtf8(std::wstring(name, length));
+}
+
+std::string className(HWND window)
+{
+    wchar_t name[256];
+    int length = GetClassNameW(window, name, 256);
+    return toUtf8(std::wstring(name, static_cast<size_t>(length > 0 ? length : 0)));
+}
+
+std::string caption(HWND window)
+{
+    wchar_t text[512];
+    int length = GetWindowTextW(window, text, 512);
+    return toUtf8(std::wstring(text, static_cast<size_t>(length > 0 ? length : 0)));
+}
+
+std::vector<HWND> topLevelWindows()
+{
+    std::vector<HWND> windows;
+    EnumWindows([](HWND window, LPARAM list) {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> descendants(HWND parent)
+{
+    std::vector<HWND> windows;
+    EnumChildWindows(parent, [](HWND window, LPARAM list) {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::optional<HWND> findWindow(const std::string& spec)
+{
+    if (spec.rfind("0x", 0) == 0) {
+        auto window = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtoll(spec.c_str(), nullptr, 16)));
+        if (IsWindow(window))
+            return window;
+        return std::nullopt;
+    }
+    std::optional<HWND> hidden;
+    for (HWND window : topLevelWindows()) {
+        if (caption(window) != spec && controlName(window) != spec)
+            continue;
+        if (IsWindowVisible(window))
+            return window;
+        if (!hidden)
+            hidden = window;
+    }
+    return hidden;
+}
+
+ControlSpec parseControlSpec(const std::string& spec)
+{
+    auto colon = spec.rfind(':');
+    if (colon == std::string::npos || colon + 1 == spec.size())
+        return {spec, -1};
+    char* end = nullptr;
+    long item = std::strtol(spec.c_str() + colon + 1, &end, 10);
+    if (*end != '\0' || item < 0)
+        return {spec, -1};
+    return {spec.substr(0, colon), static_cast<int>(item)};
+}
+
+bool hasClass(HWND window, const wchar_t* cls)
+{
+    wchar_t name[256];
+    return GetClassNameW(window, name, 256) > 0 && lstrcmpiW(name, cls) == 0;
+}
+
+static DWORD buttonType(HWND window)
+{
+    if (!hasClass(window, L"Button"))
+        return static_cast<DWORD>(-1);
+    return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & BS_TYPEMASK;
+}
+
+bool isRadioButton(HWND window)
+{
+    DWORD type = buttonType(window);
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+bool isCheckable(HWND window)
+{
+    DWORD type = buttonType(window);
+    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE ||
+           type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+static bool inside(const RECT& outer, const RECT& inner)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+std::vector<HWND> radioItems(HWND group)
+{
+    std::vector<HWND> items;
+    for (HWND child = GetWindow(group, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (isRadioButton(child))
+            items.push_back(child);
+    if (!items.empty())
+        return items;
+
+    RECT groupRect;
+    GetWindowRect(group, &groupRect);
+    for (HWND sibling = GetWindow(GetParent(group), GW_CHILD); sibling; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+        RECT rect;
+        if (sibling != group && isRadioButton(sibling) && GetWindowRect(sibling, &rect) && inside(groupRect, rect))
+            items.push_back(sibling);
+    }
+    return items;
+}
+
+std::optional<HWND> findControl(HWND form, const ControlSpec& spec)
+{
+    for (HWND window : descendants(form)) {
+        if (controlName(window) != spec.name)
+            continue;
+        if (spec.item < 0)
+            return window;
+        auto items = radioItems(window);
+        if (static_cast<size_t>(spec.item) < items.size())
+            return items[static_cast<size_t>(spec.item)];
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::vector<HWND> visibleWindowsOfClass(const wchar_t* cls)
+{
+    std::vector<HWND> found;
+    DWORD self = GetCurrentProcessId();
+    for (HWND window : topLevelWindows()) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != self && IsWindowVisible(window) && hasClass(window, cls))
+            found.push_back(window);
+    }
+    return found;
+}
+
+} // namespace ui
