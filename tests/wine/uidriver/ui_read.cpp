@@ -137,6 +137,19 @@ RECT boundsInParent(HWND window)
     return rect;
 }
 
+std::vector<RECT> trayIconRects()
+{
+    std::vector<RECT> icons;
+    for (HWND tray : topLevelWindows()) {
+        if (!hasClass(tray, L"__winex11_standalone_tray") || !IsWindowVisible(tray))
+            continue;
+        for (HWND icon = GetWindow(tray, GW_CHILD); icon; icon = GetWindow(icon, GW_HWNDNEXT))
+            if (IsWindowVisible(icon))
+                icons.push_back(screenRect(icon));
+    }
+    return icons;
+}
+
 std::string oneLine(const std::string& text)
 {
     std::string out;

@@ -33,6 +33,10 @@ ControlState controlState(HWND window);
 RECT screenRect(HWND window);
 RECT boundsInParent(HWND window);
 
+// Screen rectangles of the notification-area icons, as Wine shows them in
+// its own tray window when no desktop offers one.
+std::vector<RECT> trayIconRects();
+
 // Escapes tabs and line breaks so that one control stays on one line.
 std::string oneLine(const std::string& text);
 

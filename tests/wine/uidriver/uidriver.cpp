@@ -49,6 +49,9 @@ radio group's item N as Name:N.
                                        prints caption, text and buttons of a
                                        message box, then presses OK
   tray W dblclick|rclick [--message 0x401] [--id 1]
+                                       sends the tray callback message
+  tray-icons [--count N]               screen rectangles of the icons in
+                                       Wine's own tray window
 
 Options: --timeout MS repeats the command until it succeeds.
 )";
@@ -359,6 +362,20 @@ Attempt cmdMsgbox(const Args& args)
     return {true, output, {}};
 }
 
+Attempt cmdTrayIcons(const Args& args)
+{
+    std::vector<std::string> lines;
+    for (const RECT& r : ui::trayIconRects()) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        lines.push_back(line);
+    }
+    std::string output = joinLines(lines);
+    if (auto want = args.option("--count"); want && static_cast<long>(lines.size()) != number(*want))
+        return failed(std::to_string(lines.size()) + " tray icons, expected " + *want, output);
+    return {true, output, {}};
+}
+
 Attempt cmdTray(const Args& args)
 {
     Target target = resolve(args, false);
@@ -401,6 +418,7 @@ const std::map<std::string, Command>& commands()
         {"popup", {cmdPopup, 5000, {}}},
         {"msgbox", {cmdMsgbox, 5000, {}}},
         {"tray", {cmdTray, 0, {}}},
+        {"tray-icons", {cmdTrayIcons, 0, {}}},
     };
     return table;
 }
