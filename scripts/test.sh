@@ -25,3 +25,8 @@ echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
+
+echo "== Windows programs end to end under Wine"
+cmake --preset windows-x64
+cmake --build --preset windows-x64
+tests/wine/run-e2e

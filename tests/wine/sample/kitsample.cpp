@@ -51,11 +51,12 @@ void nameWindow(HWND window, const char* name)
              reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GlobalAddAtomA(name))));
 }
 
-void forgetName(HWND window)
+BOOL CALLBACK forgetName(HWND window, LPARAM = 0)
 {
     auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropA(window, TCR7750_NAME_PROPERTY)));
     if (atom != 0)
         GlobalDeleteAtom(atom);
+    return TRUE;
 }
 
 HWND addControl(const char* name, const char* cls, const char* text, DWORD style,
@@ -276,7 +277,7 @@ LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         exitProgram();
         return 0;
     case WM_DESTROY:
-        EnumChildWindows(window, [](HWND child, LPARAM) { forgetName(child); return TRUE; }, 0);
+        EnumChildWindows(window, forgetName, 0);
         forgetName(window);
         PostQuitMessage(0);
         return 0;

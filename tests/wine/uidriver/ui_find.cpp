@@ -50,23 +50,23 @@ std::string caption(HWND window)
     return toUtf8(std::wstring(text, static_cast<size_t>(length > 0 ? length : 0)));
 }
 
+static BOOL CALLBACK collectWindow(HWND window, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> topLevelWindows()
 {
     std::vector<HWND> windows;
-    EnumWindows([](HWND window, LPARAM list) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
 std::vector<HWND> descendants(HWND parent)
 {
     std::vector<HWND> windows;
-    EnumChildWindows(parent, [](HWND window, LPARAM list) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&windows));
+    EnumChildWindows(parent, collectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
