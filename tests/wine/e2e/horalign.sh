@@ -16,21 +16,10 @@ BRIGHT_GREEN=00FF00
 # and the registry interval, or says why it cannot.  Sets PROGRAM_PID and
 # PROGRAM_STARTED (ms).
 horalign_ready() {
-  if [[ -z $HORALIGN_EXE || ! -f $HORALIGN_EXE ]]; then
-    skip "horalign: horalign.exe is not built yet (looked under $BUILD)"
-    return 1
-  fi
-  if [[ ! -f $1 ]]; then
-    skip "horalign: $1 is not built yet"
-    return 1
-  fi
+  ready_to_run horalign "$HORALIGN_EXE" "$1" || return 1
   "$WINE" reg add 'HKLM\SOFTWARE\Corvane\TCR7750\Params' /v Interval /t REG_DWORD /d "$HORALIGN_INTERVAL" /f \
     >/dev/null 2>&1
-  local folder
-  folder=$(stage_program "$2" "$HORALIGN_EXE" "$1")
-  PROGRAM_STARTED=$(now_ms)
-  start_program "$folder" "$(basename "$HORALIGN_EXE")" "$2"
-  PROGRAM_PID=$LAST_PID
+  launch "$2" "$HORALIGN_EXE" "$1"
 }
 
 # horalign_exit_from_tray: "Exit" from the tray icon's menu ends the program

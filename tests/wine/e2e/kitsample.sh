@@ -8,16 +8,13 @@ kitsample_scenario() {
     skip "kitsample: $SAMPLE_EXE not built"
     return
   fi
-  local folder t0 hidden_after lines output
+  local hidden_after lines output
   "$WINE" reg add 'HKLM\SOFTWARE\TCR7750Kit\Sample' /v HideAfter /t REG_DWORD /d 2 /f >/dev/null 2>&1
-  folder=$(stage_program kitsample "$SAMPLE_EXE" "")
-  t0=$(now_ms)
-  start_program "$folder" kitsample.exe kitsample
-  local pid=$LAST_PID
+  launch kitsample "$SAMPLE_EXE"
 
   ui_check "the window opens" wait-window "$SAMPLE_CAPTION"
   ui_check "the registry setting hides the window" wait-hidden FSample --timeout 8000
-  hidden_after=$(($(now_ms) - t0))
+  hidden_after=$(($(now_ms) - PROGRAM_STARTED))
   expect_between "hidden after its two seconds (ms since start)" "$hidden_after" 1500 6000
   ui_check "one tray icon" tray-icons --count 1
   if tray_click 1 2; then
@@ -83,5 +80,5 @@ kitsample_scenario() {
   ui_check "menu File > Exit" menu FSample "&File>E&xit"
   ui_check "the window is gone" wait-gone FSample
   ui_check "the tray icon is gone" tray-icons --count 0
-  wait_exit "$pid" "the program ended"
+  wait_exit "$PROGRAM_PID" "the program ended"
 }

@@ -93,23 +93,32 @@ find_built() {
   find "$BUILD" -name "$1" -type f 2>/dev/null | sort | head -n 1
 }
 
-# stage_program NAME EXE DLL: a scratch folder holding the program and the
-# board library it is to load (the loader looks beside the .exe first).
-stage_program() {
+# ready_to_run PROGRAM EXE DLL: whether the program and the board library it
+# is to load are built; says which one is missing and skips otherwise.
+ready_to_run() {
+  if [[ -z $2 || ! -f $2 ]]; then
+    skip "$1: $1.exe is not built yet (looked under $BUILD)"
+    return 1
+  fi
+  if [[ ! -f $3 ]]; then
+    skip "$1: $3 is not built yet"
+    return 1
+  fi
+}
+
+# launch NAME EXE [DLL]: copies the program, and the board library it is to
+# load, into a scratch folder (the loader looks beside the .exe first) and
+# starts it there in the background.  Sets PROGRAM_PID and PROGRAM_STARTED.
+launch() {
   local folder=$ARTEFACTS/run/$1
   rm -rf "$folder"
   mkdir -p "$folder"
   cp "$2" "$folder/"
-  [[ -n $3 ]] && cp "$3" "$folder/"
-  echo "$folder"
-}
-
-# start_program FOLDER EXE LOGNAME: starts it in the background; its wine
-# process id is in LAST_PID.
-start_program() {
-  (cd "$1" && exec "$WINE" "./$2") >"$ARTEFACTS/logs/$3.log" 2>&1 &
-  LAST_PID=$!
-  PROGRAM_PIDS+=("$LAST_PID")
+  [[ -n ${3:-} ]] && cp "$3" "$folder/"
+  PROGRAM_STARTED=$(now_ms)
+  (cd "$folder" && exec "$WINE" "./$(basename "$2")") >"$ARTEFACTS/logs/$1.log" 2>&1 &
+  PROGRAM_PID=$!
+  PROGRAM_PIDS+=("$PROGRAM_PID")
 }
 
 # wait_exit PID DESCRIPTION: the program must end within five seconds.

@@ -8,18 +8,8 @@ DATE_LINE='[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{3} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]
 # probedesk_ready DLL NAME: stages and starts the program with that library,
 # or says why it cannot.  Sets PROGRAM_PID.
 probedesk_ready() {
-  if [[ -z $PROBEDESK_EXE || ! -f $PROBEDESK_EXE ]]; then
-    skip "probedesk: probedesk.exe is not built yet (looked under $BUILD)"
-    return 1
-  fi
-  if [[ ! -f $1 ]]; then
-    skip "probedesk: $1 is not built yet"
-    return 1
-  fi
-  local folder
-  folder=$(stage_program "$2" "$PROBEDESK_EXE" "$1")
-  start_program "$folder" "$(basename "$PROBEDESK_EXE")" "$2"
-  PROGRAM_PID=$LAST_PID
+  ready_to_run probedesk "$PROBEDESK_EXE" "$1" || return 1
+  launch "$2" "$PROBEDESK_EXE" "$1"
 }
 
 # probedesk_click BUTTON STATUS-TEXT: one button and the status bar text it

@@ -293,15 +293,20 @@ Attempt cmdState(const Args& args)
     return {true, output, {}};
 }
 
+// "x y width height", as the script reads rectangles.
+std::string rectText(const RECT& r)
+{
+    char line[64];
+    std::snprintf(line, sizeof line, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return line;
+}
+
 Attempt cmdRect(const Args& args)
 {
     Target target = resolve(args, args.positional.size() > 2);
     if (!target.missing.empty())
         return failed(target.missing);
-    RECT r = ui::screenRect(target.control);
-    char line[64];
-    std::snprintf(line, sizeof line, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
-    return {true, line, {}};
+    return {true, rectText(ui::screenRect(target.control)), {}};
 }
 
 Attempt fromOutcome(const ui::Outcome& outcome)
@@ -365,11 +370,8 @@ Attempt cmdMsgbox(const Args& args)
 Attempt cmdTrayIcons(const Args& args)
 {
     std::vector<std::string> lines;
-    for (const RECT& r : ui::trayIconRects()) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
-        lines.push_back(line);
-    }
+    for (const RECT& r : ui::trayIconRects())
+        lines.push_back(rectText(r));
     std::string output = joinLines(lines);
     if (auto want = args.option("--count"); want && static_cast<long>(lines.size()) != number(*want))
         return failed(std::to_string(lines.size()) + " tray icons, expected " + *want, output);
