@@ -66,6 +66,8 @@ kitsample_scenario() {
   ui_check "menu Help > About" menu FSample "&Help>&About"
   output=$(ui msgbox --caption About 2>&1)
   expect_eq "the About box" "$output" $'About\nKit sample\nOK'
+  ui_check "menu item by its published name" menu FSample MnuAbout
+  ui_check "the About box again" msgbox --caption About --equals "Kit sample"
 
   ui_check "Iconize hides the window" click FSample BtnIcon
   ui_check "hidden" wait-hidden FSample --timeout 3000

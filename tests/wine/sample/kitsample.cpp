@@ -125,6 +125,13 @@ void createControls()
     setPanelColour(kTeal);
 }
 
+// Publishes a menu item's command under its name, as the toolkit does.
+void publishMenuItem(const char* name, int command)
+{
+    std::string property = std::string(TCR7750_MENU_PROPERTY_PREFIX) + name;
+    SetPropA(app.form, property.c_str(), reinterpret_cast<HANDLE>(static_cast<INT_PTR>(command)));
+}
+
 HMENU createMainMenu()
 {
     HMENU file = CreatePopupMenu();
@@ -242,6 +249,7 @@ LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CREATE: {
         app.form = window;
         nameWindow(window, "FSample");
+        publishMenuItem("MnuAbout", CmdHelpAbout);
         createControls();
         addTrayIcon();
         if (DWORD seconds = hideDelayFromRegistry())

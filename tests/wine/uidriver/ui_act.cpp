@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "control_name.h"
 #include "ui_find.h"
 #include "ui_read.h"
 
@@ -130,6 +131,12 @@ static std::optional<HWND> openPopupOf(HWND form)
 
 Outcome chooseMenu(HWND form, const std::string& path)
 {
+    std::string published = TCR7750_MENU_PROPERTY_PREFIX + path;
+    if (auto id = reinterpret_cast<ULONG_PTR>(GetPropA(form, published.c_str()))) {
+        PostMessageW(form, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0);
+        return {true, "chosen by item name"};
+    }
+
     auto parts = splitPath(path);
     HMENU bar = GetMenu(form);
     if (!bar)

@@ -25,9 +25,10 @@ struct Outcome {
 Outcome click(HWND control);
 Outcome setText(HWND control, const std::string& text);
 
-// Chooses an item of the window's main menu by its caption path, given as
-// "&File>E&xit".  Uses the command identifier where the menu can be read
-// across processes, else the keyboard mnemonics of the path.
+// Chooses an item of the window's menus: by the item's name where the form
+// publishes its menu items ("Quitter1"), or in the main menu by its caption
+// path, given as "&File>E&xit": with the command identifier where the menu
+// can be read across processes, else with the path's keyboard mnemonics.
 Outcome chooseMenu(HWND form, const std::string& path);
 
 // Chooses an item of the open popup menu by caption, or else (where another

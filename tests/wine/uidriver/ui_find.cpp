@@ -26,14 +26,24 @@ std::wstring fromUtf8(const std::string& text)
     return out;
 }
 
-std::string controlName(HWND window)
+static std::string atomProperty(HWND window, const char* property)
 {
-    auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(window, TCR7750_NAME_PROPERTY)));
+    auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(window, property)));
     if (atom == 0)
         return {};
     wchar_t name[256];
     UINT length = GlobalGetAtomNameW(atom, name, 256);
     return toUtf8(std::wstring(name, length));
+}
+
+std::string controlName(HWND window)
+{
+    return atomProperty(window, TCR7750_NAME_PROPERTY);
+}
+
+std::string toolkitClass(HWND window)
+{
+    return atomProperty(window, TCR7750_CLASS_PROPERTY);
 }
 
 std::string className(HWND window)
@@ -78,16 +88,19 @@ std::optional<HWND> findWindow(const std::string& spec)
             return window;
         return std::nullopt;
     }
-    std::optional<HWND> hidden;
+    std::optional<HWND> best;
+    int bestRank = -1;
     for (HWND window : topLevelWindows()) {
-        if (caption(window) != spec && controlName(window) != spec)
+        std::string name = controlName(window);
+        if (caption(window) != spec && name != spec)
             continue;
-        if (IsWindowVisible(window))
-            return window;
-        if (!hidden)
-            hidden = window;
+        int rank = (name.empty() ? 0 : 2) + (IsWindowVisible(window) ? 1 : 0);
+        if (rank > bestRank) {
+            best = window;
+            bestRank = rank;
+        }
     }
-    return hidden;
+    return best;
 }
 
 ControlSpec parseControlSpec(const std::string& spec)

@@ -16,6 +16,8 @@ std::wstring fromUtf8(const std::string& text);
 
 // The name a window carries in the naming property, or "" when it has none.
 std::string controlName(HWND window);
+// Its class as the program's toolkit names it ("TButton"), or "".
+std::string toolkitClass(HWND window);
 std::string className(HWND window);
 bool hasClass(HWND window, const wchar_t* cls);
 // The caption as the window manager keeps it (no message sent).
@@ -24,8 +26,10 @@ std::string caption(HWND window);
 std::vector<HWND> topLevelWindows();
 std::vector<HWND> descendants(HWND parent);
 
-// "0x1A2B" (a handle), a caption, or a form name.  A visible match wins over
-// a hidden one.  Empty when nothing matches.
+// "0x1A2B" (a handle), a caption, or a form name.  Among several matches a
+// named window (a form) wins over an unnamed one (a toolkit's application
+// window may carry the same caption), then a visible one over a hidden one.
+// Empty when nothing matches.
 std::optional<HWND> findWindow(const std::string& spec);
 
 // A control given as "Name", or "Name:N" for item N of a radio group.

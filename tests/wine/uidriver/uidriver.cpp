@@ -43,7 +43,8 @@ radio group's item N as Name:N.
   rect W [C]                           screen rectangle: x y width height
   click W C                            a button or a radio item
   set-text W C TEXT
-  menu W "&File>E&xit"                 an item of the main menu
+  menu W "&File>E&xit" | menu W ITEM  an item of the main menu by caption
+                                       path, or of any menu by item name
   popup CAPTION [--nth N]              an item of the open popup menu
   msgbox [--caption S] [--equals S] [--press OK|--keep]
                                        prints caption, text and buttons of a
@@ -222,8 +223,10 @@ Attempt cmdList(const Args& args)
                       state.enabled ? 1 : 0, state.visible ? 1 : 0, state.checked, b.left, b.top,
                       b.right - b.left, b.bottom - b.top);
         std::string name = ui::controlName(control);
+        std::string toolkitClass = ui::toolkitClass(control);
         lines.push_back((name.empty() ? "-" : name) + "\t" + ui::className(control) + "\t\"" +
-                        ui::oneLine(ui::controlText(control).value_or("")) + "\"\t" + tail);
+                        ui::oneLine(ui::controlText(control).value_or("")) + "\"\t" + tail +
+                        (toolkitClass.empty() ? "" : "\tclass=" + toolkitClass));
     }
     return {true, joinLines(lines), {}};
 }
