@@ -52,6 +52,10 @@ kitsample_scenario() {
   output=$(ui msgbox --caption Erreur 2>&1)
   expect_eq "message box caption, text (Windows-1252) and button" "$output" $'Erreur\nCarte non trouvée\nOK'
   ui_check "the handler went on after OK" wait-text FSample EdResult --equals "Box closed" --timeout 3000
+  ui_check "click Message box again" click FSample BtnBox
+  output=$(ui msgbox --cp1252 2>&1)
+  expect_eq "the same text as Windows-1252 bytes" "$(sed -n 2p <<<"$output")" \
+    "43 61 72 74 65 20 6E 6F 6E 20 74 72 6F 75 76 E9 65"
 
   ui_check "start ticks" click FSample BtnStart
   ui_check "start disabled, stop enabled" state FSample BtnStart --expect enabled=0

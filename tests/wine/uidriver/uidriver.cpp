@@ -46,9 +46,10 @@ radio group's item N as Name:N.
   menu W "&File>E&xit" | menu W ITEM  an item of the main menu by caption
                                        path, or of any menu by item name
   popup CAPTION [--nth N]              an item of the open popup menu
-  msgbox [--caption S] [--equals S] [--press OK|--keep]
-                                       prints caption, text and buttons of a
-                                       message box, then presses OK
+  msgbox [--caption S] [--equals S] [--press OK|--keep] [--cp1252]
+                                       prints caption, text (or its
+                                       Windows-1252 bytes in hex) and buttons
+                                       of a message box, then presses OK
   tray W dblclick|rclick [--message 0x401] [--id 1]
                                        sends the tray callback message
   tray-icons [--count N]               screen rectangles of the icons in
@@ -351,6 +352,25 @@ Attempt cmdPopup(const Args& args)
     return fromOutcome(ui::choosePopupItem(positional(args, 1, "item caption"), position));
 }
 
+// The text as the program stored it, in Windows-1252 bytes ("43 61 E9"): the
+// board library keeps its French texts in that code page.
+std::string cp1252Bytes(const std::string& utf8)
+{
+    std::wstring wide = ui::fromUtf8(utf8);
+    int size = WideCharToMultiByte(1252, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(1252, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size, nullptr, nullptr);
+    std::string hex;
+    for (unsigned char byte : bytes) {
+        char digits[4];
+        std::snprintf(digits, sizeof digits, "%02X", byte);
+        if (!hex.empty())
+            hex += ' ';
+        hex += digits;
+    }
+    return hex;
+}
+
 Attempt cmdMsgbox(const Args& args)
 {
     auto box = ui::findMessageBox(args.option("--caption"));
@@ -359,7 +379,8 @@ Attempt cmdMsgbox(const Args& args)
     std::string buttons;
     for (const auto& button : box->buttons)
         buttons += (buttons.empty() ? "" : "|") + button;
-    std::string output = box->caption + "\n" + ui::oneLine(box->text) + "\n" + buttons;
+    std::string text = args.flag("--cp1252") ? cp1252Bytes(box->text) : ui::oneLine(box->text);
+    std::string output = box->caption + "\n" + text + "\n" + buttons;
     if (auto want = args.option("--equals"); want && box->text != *want)
         return failed("message \"" + box->text + "\", expected \"" + *want + "\"", output);
     if (args.flag("--keep"))
