@@ -48,7 +48,7 @@ horalign_with_simulator() {
   ui_check "one tray icon" tray-icons --count 1
 
   # The frame panel stays teal until the worker's first tick, a second in.
-  if wait_colour_change "$W" PnlLock "$TEAL" 5000; then
+  if wait_colour_change horalign-first-tick "$W" PnlLock "$TEAL" 5000; then
     pass "the worker's first tick coloured the frame panel"
   else
     fail "the worker's first tick coloured the frame panel" "PnlLock still teal after 5 s"

@@ -183,14 +183,15 @@ colour_in() {
   esac
 }
 
-# wait_colour_change WINDOW CONTROL FROM TIMEOUT_MS: polls screenshots until
-# the control is no longer FROM; the last screenshot is in LAST_SHOT.
+# wait_colour_change NAME WINDOW CONTROL FROM TIMEOUT_MS: polls screenshots
+# (named NAME) until the control is no longer FROM; the last one is in
+# LAST_SHOT.
 wait_colour_change() {
-  local deadline=$(($(now_ms) + $4)) colour
+  local deadline=$(($(now_ms) + $5)) colour
   while :; do
-    shot poll
-    colour=$(colour_in "$LAST_SHOT" "$1" "$2")
-    [[ $colour != "$3" ]] && return 0
+    shot "$1"
+    colour=$(colour_in "$LAST_SHOT" "$2" "$3")
+    [[ $colour != "$4" ]] && return 0
     (($(now_ms) > deadline)) && return 1
     rm -f "$LAST_SHOT"
     sleep 0.2
