@@ -1,7 +1,8 @@
 # The clock keeper, horalign: with the simulator DLL it shows the interval
 # from the registry and the board's state in its panels, hides itself after
 # ten seconds and lives on behind its tray icon; with the production DLL
-# (no WinDriver here) it shows the library's message and stays, teal.
+# (no WinDriver here) it shows the library's message and stays, teal, and a
+# worker started by hand shows red panels for its failing reads.
 #
 # The program must never set the clock in these runs: the interval in the
 # registry (300 ticks, five minutes) outlasts every scenario, which ends the
@@ -11,6 +12,8 @@ HORALIGN_CAPTION="TCR7750 - IRIG B Time code reader"
 HORALIGN_INTERVAL=300
 TEAL=008080
 BRIGHT_GREEN=00FF00
+RED=FF0000
+WHITE=FFFFFF
 
 # horalign_ready DLL NAME: stages and starts the program with that library
 # and the registry interval, or says why it cannot.  Sets PROGRAM_PID and
@@ -106,6 +109,27 @@ horalign_without_windriver() {
   still_shown=$((PROGRAM_STARTED + 12000 - $(now_ms)))
   ((still_shown < 0)) && still_shown=0
   ui_refuses "the window stays on the screen past ten seconds" wait-hidden "$W" --timeout "$still_shown"
+
+  # "Active" starts a worker even so; every read fails and turns the panels red.
+  ui_check "choose Active" click "$W" RGrpDriver:0
+  if wait_colour_change horalign-failed-reads "$W" PnlLock "$TEAL" 5000; then
+    pass "the worker's first tick coloured the frame panel"
+  else
+    fail "the worker's first tick coloured the frame panel" "PnlLock still teal after 5 s"
+  fi
+  for panel in PnlStatus PnlLock PnlDriver; do
+    expect_eq "failed reads: $panel red" "$(colour_in "$LAST_SHOT" "$W" "$panel")" "$RED"
+  done
+  expect_eq "the interval box is bright green while the worker runs" \
+    "$(colour_in "$LAST_SHOT" "$W" EdInterval field)" "$BRIGHT_GREEN"
+  ui_check "failed reads empty the time label" text "$W" LblTime --equals ""
+  ui_check "choose Disabled" click "$W" RGrpDriver:1
+  if wait_colour_change horalign-worker-ended "$W" EdInterval "$BRIGHT_GREEN" 5000 field; then
+    expect_eq "the interval box turns white when the worker has ended" \
+      "$(colour_in "$LAST_SHOT" "$W" EdInterval field)" "$WHITE"
+  else
+    fail "the interval box turns white when the worker has ended" "still bright green after 5 s"
+  fi
 
   horalign_exit_from_tray
 }

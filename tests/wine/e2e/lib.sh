@@ -183,14 +183,14 @@ colour_in() {
   esac
 }
 
-# wait_colour_change NAME WINDOW CONTROL FROM TIMEOUT_MS: polls screenshots
-# (named NAME) until the control is no longer FROM; the last one is in
-# LAST_SHOT.
+# wait_colour_change NAME WINDOW CONTROL FROM TIMEOUT_MS [WHERE]: polls
+# screenshots (named NAME) until the control, sampled as colour_in does, is
+# no longer FROM; the last one is in LAST_SHOT.
 wait_colour_change() {
   local deadline=$(($(now_ms) + $5)) colour
   while :; do
     shot "$1"
-    colour=$(colour_in "$LAST_SHOT" "$2" "$3")
+    colour=$(colour_in "$LAST_SHOT" "$2" "$3" "${6:-panel}")
     [[ $colour != "$4" ]] && return 0
     (($(now_ms) > deadline)) && return 1
     rm -f "$LAST_SHOT"
