@@ -65,9 +65,9 @@ horalign_with_simulator() {
     "$(colour_in "$LAST_SHOT" "$W" EdInterval field)" "$BRIGHT_GREEN"
   crop_window horalign "$W"
 
-  ui_check "the window hides itself" wait-hidden "$W" --timeout 15000
+  ui_check "the window hides itself" wait-hidden "$W" --timeout 17000
   hidden_after=$(($(now_ms) - PROGRAM_STARTED))
-  expect_between "hidden ten seconds after the start (ms since launch)" "$hidden_after" 9500 14000
+  expect_between "hidden ten seconds after the start (ms since launch)" "$hidden_after" 9500 16500
   ui_check "the tray icon stays" tray-icons --count 1
 
   if tray_click 3; then
