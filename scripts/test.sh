@@ -20,11 +20,20 @@ for preset in windows-x86 windows-x64; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
 done
+for folder in boardlib sim-dll; do
+  scripts/check_dll_exports.sh i686-w64-mingw32 "build/windows-x86/$folder"
+  scripts/check_dll_exports.sh x86_64-w64-mingw32 "build/windows-x64/$folder"
+done
+
+echo "== kernel module in QEMU (tests/kernel)"
+tests/kernel/run
 
 echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
+build/linux-release/bench/boardlib_bench --benchmark_min_time=0.2
+tests/kernel/guest-run -- sh -c 'latency_bench && tickprint_bench 60'
 
 echo "== Windows programs end to end under Wine"
 cmake --preset windows-x64

@@ -1,0 +1,48 @@
+// The configuration exports: the initial year and the decoding mode.  Both
+// write REG_CONTROL from the whole shadow, so they re-assert the interrupt
+// enable and edge bits too.
+#include "board_connection.h"
+#include "tcr7750.h"
+#include "tcr7750_regs.h"
+
+namespace tcr7750 {
+namespace {
+
+// The caller's mode numbers: 2 (TD) and 3 (H0) share one decoding.
+uint16_t decoding_field(uint32_t mode)
+{
+    switch (mode) {
+    case 1:
+        return CTL_MODE_FIELD_AFNOR;
+    case 2:
+    case 3:
+        return CTL_MODE_FIELD_TD;
+    default:
+        return CTL_MODE_STANDARD;
+    }
+}
+
+} // namespace
+} // namespace tcr7750
+
+using namespace tcr7750;
+
+extern "C" int32_t TCR7750_CALL SetBoardInitialYear(int32_t year)
+{
+    if (!connection.open)
+        return kRefused;
+    TransferList list;
+    list.write(REG_INITIAL_YEAR, static_cast<uint16_t>(year));
+    list.write(REG_CONTROL, connection.controlShadow | CTL_LOAD_YEAR);
+    return list.send() ? kDone : kRefused;
+}
+
+extern "C" int32_t TCR7750_CALL SetIrigMode(uint32_t mode)
+{
+    if (!connection.open)
+        return kRefused;
+    connection.controlShadow = static_cast<uint16_t>((connection.controlShadow & ~CTL_MODE_MASK) | decoding_field(mode));
+    TransferList list;
+    list.write(REG_CONTROL, connection.controlShadow);
+    return list.send() ? kDone : kRefused;
+}

@@ -1,0 +1,40 @@
+#include "forms/os.h"
+
+#include <atomic>
+
+#ifdef _WIN32
+#include "forms/win32/real_os.h"
+#else
+#include "forms/fake_os.h"
+#endif
+
+namespace forms {
+
+namespace {
+
+OsApi& DefaultOs()
+{
+#ifdef _WIN32
+    static RealOs os;
+#else
+    static FakeOs os;
+#endif
+    return os;
+}
+
+std::atomic<OsApi*> installed{nullptr};
+
+}  // namespace
+
+OsApi& Os()
+{
+    OsApi* os = installed.load();
+    return os ? *os : DefaultOs();
+}
+
+OsApi* SetOs(OsApi* os)
+{
+    return installed.exchange(os);
+}
+
+}  // namespace forms
