@@ -80,10 +80,10 @@ std::vector<HWND> descendants(HWND parent)
     return windows;
 }
 
-std::optional<HWND> findWindow(const std::string& spec)
+std::optional<HWND> findWindow(const std::string& query)
 {
-    if (spec.rfind("0x", 0) == 0) {
-        auto window = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtoll(spec.c_str(), nullptr, 16)));
+    if (query.rfind("0x", 0) == 0) {
+        auto window = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtoll(query.c_str(), nullptr, 16)));
         if (IsWindow(window))
             return window;
         return std::nullopt;
@@ -92,7 +92,7 @@ std::optional<HWND> findWindow(const std::string& spec)
     int bestRank = -1;
     for (HWND window : topLevelWindows()) {
         std::string name = controlName(window);
-        if (caption(window) != spec && name != spec)
+        if (caption(window) != query && name != query)
             continue;
         int rank = (name.empty() ? 0 : 2) + (IsWindowVisible(window) ? 1 : 0);
         if (rank > bestRank) {
@@ -103,16 +103,16 @@ std::optional<HWND> findWindow(const std::string& spec)
     return best;
 }
 
-ControlSpec parseControlSpec(const std::string& spec)
+ControlRef parseControlRef(const std::string& query)
 {
-    auto colon = spec.rfind(':');
-    if (colon == std::string::npos || colon + 1 == spec.size())
-        return {spec, -1};
+    auto colon = query.rfind(':');
+    if (colon == std::string::npos || colon + 1 == query.size())
+        return {query, -1};
     char* end = nullptr;
-    long item = std::strtol(spec.c_str() + colon + 1, &end, 10);
+    long item = std::strtol(query.c_str() + colon + 1, &end, 10);
     if (*end != '\0' || item < 0)
-        return {spec, -1};
-    return {spec.substr(0, colon), static_cast<int>(item)};
+        return {query, -1};
+    return {query.substr(0, colon), static_cast<int>(item)};
 }
 
 bool hasClass(HWND window, const wchar_t* cls)
@@ -166,16 +166,16 @@ std::vector<HWND> radioItems(HWND group)
     return items;
 }
 
-std::optional<HWND> findControl(HWND form, const ControlSpec& spec)
+std::optional<HWND> findControl(HWND form, const ControlRef& query)
 {
     for (HWND window : descendants(form)) {
-        if (controlName(window) != spec.name)
+        if (controlName(window) != query.name)
             continue;
-        if (spec.item < 0)
+        if (query.item < 0)
             return window;
         auto items = radioItems(window);
-        if (static_cast<size_t>(spec.item) < items.size())
-            return items[static_cast<size_t>(spec.item)];
+        if (static_cast<size_t>(query.item) < items.size())
+            return items[static_cast<size_t>(query.item)];
         return std::nullopt;
     }
     return std::nullopt;

@@ -30,17 +30,17 @@ std::vector<HWND> descendants(HWND parent);
 // named window (a form) wins over an unnamed one (a toolkit's application
 // window may carry the same caption), then a visible one over a hidden one.
 // Empty when nothing matches.
-std::optional<HWND> findWindow(const std::string& spec);
+std::optional<HWND> findWindow(const std::string& query);
 
 // A control given as "Name", or "Name:N" for item N of a radio group.
-struct ControlSpec {
+struct ControlRef {
     std::string name;
     int item = -1;
 };
-ControlSpec parseControlSpec(const std::string& spec);
+ControlRef parseControlRef(const std::string& query);
 
 // The control, or for a radio item the radio button; empty when missing.
-std::optional<HWND> findControl(HWND form, const ControlSpec& spec);
+std::optional<HWND> findControl(HWND form, const ControlRef& query);
 
 // The radio buttons of a radio group, in item order: its own radio children,
 // or else the radio buttons of its parent that lie inside its rectangle.

@@ -137,16 +137,16 @@ struct Target {
 
 Target resolve(const Args& args, bool withControl)
 {
-    const std::string& windowSpec = positional(args, 1, "window");
-    auto form = ui::findWindow(windowSpec);
+    const std::string& windowQuery = positional(args, 1, "window");
+    auto form = ui::findWindow(windowQuery);
     if (!form)
-        return {nullptr, nullptr, "no window " + windowSpec};
+        return {nullptr, nullptr, "no window " + windowQuery};
     if (!withControl)
         return {*form, *form, {}};
-    const std::string& controlSpec = positional(args, 2, "control");
-    auto control = ui::findControl(*form, ui::parseControlSpec(controlSpec));
+    const std::string& controlQuery = positional(args, 2, "control");
+    auto control = ui::findControl(*form, ui::parseControlRef(controlQuery));
     if (!control)
-        return {*form, nullptr, "no control " + controlSpec + " in " + windowSpec};
+        return {*form, nullptr, "no control " + controlQuery + " in " + windowQuery};
     return {*form, *control, {}};
 }
 
@@ -193,20 +193,20 @@ Attempt cmdWindows(const Args&)
 
 Attempt cmdFindWindow(const Args& args)
 {
-    const std::string& spec = positional(args, 1, "window");
-    auto window = ui::findWindow(spec);
+    const std::string& query = positional(args, 1, "window");
+    auto window = ui::findWindow(query);
     if (args.flag("--gone"))
-        return window ? failed("window " + spec + " is still there") : Attempt{true, "gone", {}};
+        return window ? failed("window " + query + " is still there") : Attempt{true, "gone", {}};
     if (!window)
-        return failed("no window " + spec);
+        return failed("no window " + query);
     bool visible = IsWindowVisible(*window);
     char line[64];
     std::snprintf(line, sizeof line, "0x%llx visible=%d",
                   static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(*window)), visible ? 1 : 0);
     if (args.flag("--visible") && !visible)
-        return failed("window " + spec + " is hidden", line);
+        return failed("window " + query + " is hidden", line);
     if (args.flag("--hidden") && visible)
-        return failed("window " + spec + " is visible", line);
+        return failed("window " + query + " is visible", line);
     return {true, line, {}};
 }
 
