@@ -43,7 +43,11 @@ using HKEY = HKEY__*;
 #define FALSE 0
 #endif
 
-struct SYSTEMTIME {
+// The board library's header defines the same record for the same reason;
+// whichever comes first defines it.
+#ifndef SYSTEMTIME_DEFINED
+#define SYSTEMTIME_DEFINED
+typedef struct _SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
     WORD wDayOfWeek;
@@ -52,7 +56,8 @@ struct SYSTEMTIME {
     WORD wMinute;
     WORD wSecond;
     WORD wMilliseconds;
-};
+} SYSTEMTIME;
+#endif
 static_assert(sizeof(SYSTEMTIME) == 16);
 
 struct OSVERSIONINFOA {
