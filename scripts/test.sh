@@ -24,6 +24,8 @@ for folder in boardlib sim-dll; do
   scripts/check_dll_exports.sh i686-w64-mingw32 "build/windows-x86/$folder"
   scripts/check_dll_exports.sh x86_64-w64-mingw32 "build/windows-x64/$folder"
 done
+scripts/check_probedesk_imports.sh i686-w64-mingw32 build/windows-x86/testbench/probedesk.exe
+scripts/check_probedesk_imports.sh x86_64-w64-mingw32 build/windows-x64/testbench/probedesk.exe
 
 echo "== benchmarks"
 cmake --preset linux-release
