@@ -240,10 +240,7 @@ void TApplication::Reset()
     title_.clear();
 }
 
-namespace {
-TApplication theApplication;
-}
-
-TApplication* Application = &theApplication;
+// Never destroyed: worker threads may still reach it while the process exits.
+TApplication* Application = new TApplication();
 
 }  // namespace forms

@@ -34,6 +34,9 @@ std::int64_t Now();
 void Advance(std::int64_t ms, std::chrono::milliseconds guard = 10s);
 
 // Serves queued calls until every toolkit thread is idle; time stands still.
+// It serves one call at a time, each once every toolkit thread is idle, so a
+// thread that a call starts or releases runs alone until it is idle again:
+// Advance and Settle run the threads in a fixed order.
 void Settle(std::chrono::milliseconds guard = 10s);
 
 // Runs the calls queued for the window thread when it is called (Synchronize,

@@ -14,12 +14,13 @@ namespace {
 
 OsApi& DefaultOs()
 {
+    // Never destroyed: worker threads may still call it while the process exits.
 #ifdef _WIN32
-    static RealOs os;
+    static OsApi* os = new RealOs();
 #else
-    static FakeOs os;
+    static OsApi* os = new FakeOs();
 #endif
-    return os;
+    return *os;
 }
 
 std::atomic<OsApi*> installed{nullptr};

@@ -11,7 +11,7 @@ namespace {
 // Threads whose start is queued for the window thread; one deleted before
 // its turn leaves this set, so the queued start finds nothing to do.
 std::mutex pendingMutex;
-std::set<TThread*> pendingStarts;
+std::set<TThread*>& pendingStarts = *new std::set<TThread*>();
 
 }  // namespace
 

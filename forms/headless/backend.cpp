@@ -2,16 +2,17 @@
 // window thread, and time is a virtual clock.
 #include <algorithm>
 #include <condition_variable>
-#include <deque>
 #include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "forms/backend.h"
+#include "forms/call_queue.h"
 #include "forms/forms.h"
 #include "forms/headless.h"
 #include "forms/timer.h"
@@ -23,75 +24,50 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
-struct QueuedCall {
-    std::function<void()> call;
-    bool waited = false;   // Synchronize: a thread waits for it
-    bool tracked = false;  // that thread is a toolkit thread
-    bool done = false;
-    std::exception_ptr error;
-};
-
 struct Sleeper {
     std::int64_t wakeAt;
+    std::uint64_t order;  // sleepers ending at the same instant wake in the order they slept
     bool tracked;
     bool woken = false;
 };
 
-// Everything the window thread shares with the workers, under one lock.
-// `busy` counts toolkit threads that are running, that is neither sleeping,
-// waiting in Synchronize, nor ended; whoever wakes such a thread counts it
-// busy again before it lets go of the lock, so the window thread never sees
-// a gap in which a woken thread is not yet counted.
+// Everything the window thread shares with the workers, under the call
+// queue's lock.  `busy` counts toolkit threads that are running, that is
+// neither sleeping, waiting in Synchronize, nor ended; whoever wakes such a
+// thread counts it busy again before it lets go of the lock, so the window
+// thread never sees a gap in which a woken thread is not yet counted.
 struct Scheduler {
-    std::mutex mutex;
-    std::condition_variable windowWakes;
+    CallQueue calls;
     std::condition_variable workersWake;
     const std::thread::id windowThread = std::this_thread::get_id();
     std::int64_t now = 0;
-    std::deque<std::shared_ptr<QueuedCall>> queue;
     std::vector<Sleeper*> sleepers;
-    std::map<TTimer*, std::int64_t> timers;  // next due time
+    std::uint64_t sleepsStarted = 0;
+    struct TimerEntry {
+        std::int64_t due;
+        std::uint64_t order;  // timers due at the same instant fire in the order they were started
+    };
+    std::map<TTimer*, TimerEntry> timers;
+    std::uint64_t timersCreated = 0;
     int busy = 0;
     int live = 0;
+
+    Scheduler()
+    {
+        calls.waiting = [this](bool tracked) { busy -= tracked ? 1 : 0; };
+        calls.served = [this](bool tracked) { busy += tracked ? 1 : 0; };
+    }
 };
 
 // Constructed during static initialisation, on the main thread, which is
-// therefore the window thread.
-Scheduler scheduler;
+// therefore the window thread.  Never destroyed: worker threads may still
+// reach it while the process exits.
+Scheduler& scheduler = *new Scheduler();
 thread_local bool isToolkitThread = false;
 
-// Runs queued calls until the queue is empty, or `limit` of them.
 int RunQueued(int limit = std::numeric_limits<int>::max())
 {
-    int count = 0;
-    for (;;) {
-        std::shared_ptr<QueuedCall> item;
-        {
-            std::lock_guard lock(scheduler.mutex);
-            if (scheduler.queue.empty() || count == limit)
-                return count;
-            item = scheduler.queue.front();
-            scheduler.queue.pop_front();
-        }
-        ++count;
-        if (item->waited) {
-            try {
-                item->call();
-            } catch (...) {
-                item->error = std::current_exception();
-            }
-        } else {
-            Application->Dispatch(item->call);
-        }
-        std::lock_guard lock(scheduler.mutex);
-        item->done = true;
-        if (item->waited && item->tracked)
-            ++scheduler.busy;
-        // The waiting thread keeps the last reference, so the exception it
-        // rethrows is released on that thread alone.
-        item.reset();
-        scheduler.workersWake.notify_all();
-    }
+    return scheduler.calls.Serve(limit);
 }
 
 [[noreturn]] void GuardExpired(const char* what)
@@ -100,57 +76,61 @@ int RunQueued(int limit = std::numeric_limits<int>::max())
                              " (a toolkit thread is blocked outside the toolkit?)");
 }
 
-// The earliest sleeper end, or kNever.
-std::int64_t NextWake()
+// The sleeper to wake next, or nullptr.
+Sleeper* NextSleeper()
 {
-    std::int64_t next = kNever;
-    for (const Sleeper* sleeper : scheduler.sleepers)
-        if (!sleeper->woken)
-            next = std::min(next, sleeper->wakeAt);
+    Sleeper* next = nullptr;
+    for (Sleeper* sleeper : scheduler.sleepers)
+        if (!sleeper->woken && (!next || std::tie(sleeper->wakeAt, sleeper->order) < std::tie(next->wakeAt, next->order)))
+            next = sleeper;
     return next;
 }
 
 std::int64_t NextTimer()
 {
     std::int64_t next = kNever;
-    for (const auto& [timer, due] : scheduler.timers)
-        next = std::min(next, due);
+    for (const auto& [timer, entry] : scheduler.timers)
+        next = std::min(next, entry.due);
     return next;
 }
 
 // Moves the clock to the next sleeper end or (with `fireTimers`) timer due
-// time at or before `limit`, wakes or fires what is due, and returns true;
-// false if nothing is due by `limit`.
+// time at or before `limit` and returns true, having woken that one sleeper
+// and let it run until idle, or else fired the timers due then; false if
+// nothing is due by `limit`.  One sleeper at a time, and sleepers before the
+// timers of the same instant, so the order never depends on the system's
+// thread scheduling.
 bool Step(std::int64_t limit, bool fireTimers, std::chrono::milliseconds guard)
 {
     std::vector<TTimer*> due;
     {
-        std::lock_guard lock(scheduler.mutex);
-        const std::int64_t next = std::min(NextWake(), fireTimers ? NextTimer() : kNever);
+        std::lock_guard lock(scheduler.calls.mutex);
+        Sleeper* sleeper = NextSleeper();
+        const std::int64_t wake = sleeper ? sleeper->wakeAt : kNever;
+        const std::int64_t next = std::min(wake, fireTimers ? NextTimer() : kNever);
         if (next == kNever || next > limit)
             return false;
         scheduler.now = std::max(scheduler.now, next);
-        for (Sleeper* sleeper : scheduler.sleepers)
-            if (!sleeper->woken && sleeper->wakeAt <= scheduler.now) {
-                sleeper->woken = true;
-                if (sleeper->tracked)
-                    ++scheduler.busy;
-            }
-        scheduler.workersWake.notify_all();
-        if (fireTimers)
-            for (const auto& [timer, dueAt] : scheduler.timers)
-                if (dueAt <= scheduler.now)
+        if (wake == next) {
+            sleeper->woken = true;
+            if (sleeper->tracked)
+                ++scheduler.busy;
+            scheduler.workersWake.notify_all();
+        } else {
+            for (const auto& [timer, entry] : scheduler.timers)
+                if (entry.due <= scheduler.now)
                     due.push_back(timer);
+            std::ranges::sort(due, {}, [](TTimer* timer) { return scheduler.timers.at(timer).order; });
+        }
     }
-    // Sleepers first: they run until idle before timers of the same instant.
     headless::Settle(guard);
     for (TTimer* timer : due) {
         {
-            std::lock_guard lock(scheduler.mutex);
+            std::lock_guard lock(scheduler.calls.mutex);
             const auto entry = scheduler.timers.find(timer);
-            if (entry == scheduler.timers.end() || entry->second > scheduler.now)
+            if (entry == scheduler.timers.end() || entry->second.due > scheduler.now)
                 continue;  // stopped or restarted by an earlier handler
-            entry->second = scheduler.now + timer->Interval();
+            entry->second.due = scheduler.now + timer->Interval();
         }
         timer->Tick();
         headless::Settle(guard);
@@ -166,22 +146,25 @@ namespace headless {
 
 std::int64_t Now()
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     return scheduler.now;
 }
 
 void Settle(std::chrono::milliseconds guard)
 {
+    // One queued call at a time, each once every toolkit thread is idle: the
+    // thread a call releases (or starts) runs alone until it is idle again,
+    // so what the threads do never depends on the system's scheduling.
     const auto deadline = Clock::now() + guard;
     for (;;) {
-        RunQueued();
-        std::unique_lock lock(scheduler.mutex);
-        if (scheduler.queue.empty() && scheduler.busy == 0)
-            return;
-        if (!scheduler.windowWakes.wait_until(lock, deadline, [] {
-                return !scheduler.queue.empty() || scheduler.busy == 0;
-            }))
-            GuardExpired("threads stayed busy");
+        {
+            std::unique_lock lock(scheduler.calls.mutex);
+            if (!scheduler.calls.windowWakes.wait_until(lock, deadline, [] { return scheduler.busy == 0; }))
+                GuardExpired("threads stayed busy");
+            if (scheduler.calls.Empty())
+                return;
+        }
+        RunQueued(1);
     }
 }
 
@@ -191,18 +174,18 @@ void Advance(std::int64_t ms, std::chrono::milliseconds guard)
     Settle(guard);
     while (Step(target, true, guard)) {
     }
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     scheduler.now = std::max(scheduler.now, target);
 }
 
 int Pump()
 {
-    std::size_t queued;
+    int queued;
     {
-        std::lock_guard lock(scheduler.mutex);
-        queued = scheduler.queue.size();
+        std::lock_guard lock(scheduler.calls.mutex);
+        queued = scheduler.calls.Size();
     }
-    return RunQueued(static_cast<int>(queued));
+    return RunQueued(queued);
 }
 
 bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds guard)
@@ -212,10 +195,10 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         RunQueued();
         if (condition())
             return true;
-        std::unique_lock lock(scheduler.mutex);
+        std::unique_lock lock(scheduler.calls.mutex);
         // Short waits: the condition may depend on state that never notifies.
-        scheduler.windowWakes.wait_for(lock, std::chrono::milliseconds(1),
-                                       [] { return !scheduler.queue.empty(); });
+        scheduler.calls.windowWakes.wait_for(lock, std::chrono::milliseconds(1),
+                                       [] { return !scheduler.calls.Empty(); });
         if (Clock::now() > deadline)
             return false;
     }
@@ -223,7 +206,7 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 int LiveThreads()
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     return scheduler.live;
 }
 
@@ -234,18 +217,18 @@ void Sleep(std::int64_t ms)
         Settle();
         while (Step(target, false, std::chrono::milliseconds(10000))) {
         }
-        std::lock_guard lock(scheduler.mutex);
+        std::lock_guard lock(scheduler.calls.mutex);
         scheduler.now = std::max(scheduler.now, target);
         return;
     }
     if (ms <= 0)
         return;
-    std::unique_lock lock(scheduler.mutex);
-    Sleeper sleeper{scheduler.now + ms, isToolkitThread};
+    std::unique_lock lock(scheduler.calls.mutex);
+    Sleeper sleeper{scheduler.now + ms, scheduler.sleepsStarted++, isToolkitThread};
     scheduler.sleepers.push_back(&sleeper);
     if (sleeper.tracked) {
         --scheduler.busy;
-        scheduler.windowWakes.notify_all();
+        scheduler.calls.windowWakes.notify_all();
     }
     scheduler.workersWake.wait(lock, [&] { return sleeper.woken; });
     std::erase(scheduler.sleepers, &sleeper);
@@ -255,16 +238,16 @@ IdleScope::IdleScope() : active_(isToolkitThread)
 {
     if (!active_)
         return;
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     --scheduler.busy;
-    scheduler.windowWakes.notify_all();
+    scheduler.calls.windowWakes.notify_all();
 }
 
 IdleScope::~IdleScope()
 {
     if (!active_)
         return;
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     ++scheduler.busy;
 }
 
@@ -283,8 +266,8 @@ void Reset()
         throw std::logic_error("headless::Reset with toolkit threads still alive");
     Application->Reset();
     Application->OnException = nullptr;
-    std::lock_guard lock(scheduler.mutex);
-    scheduler.queue.clear();
+    scheduler.calls.Clear();
+    std::lock_guard lock(scheduler.calls.mutex);
     scheduler.timers.clear();
     scheduler.now = 0;
 }
@@ -302,33 +285,15 @@ bool OnWindowThread()
 
 void RunOnWindowThread(const std::function<void()>& call)
 {
-    if (OnWindowThread()) {
+    if (OnWindowThread())
         call();
-        return;
-    }
-    auto item = std::make_shared<QueuedCall>();
-    item->call = call;
-    item->waited = true;
-    item->tracked = isToolkitThread;
-    {
-        std::unique_lock lock(scheduler.mutex);
-        scheduler.queue.push_back(item);
-        if (item->tracked)
-            --scheduler.busy;
-        scheduler.windowWakes.notify_all();
-        scheduler.workersWake.wait(lock, [&] { return item->done; });
-    }
-    if (std::exception_ptr error = std::move(item->error))
-        std::rethrow_exception(error);
+    else
+        scheduler.calls.RunAndWait(call, isToolkitThread);
 }
 
 void PostToWindowThread(std::function<void()> call)
 {
-    auto item = std::make_shared<QueuedCall>();
-    item->call = std::move(call);
-    std::lock_guard lock(scheduler.mutex);
-    scheduler.queue.push_back(std::move(item));
-    scheduler.windowWakes.notify_all();
+    scheduler.calls.Post(std::move(call));
 }
 
 void WaitUntil(const std::function<bool()>& done)
@@ -346,13 +311,13 @@ void WaitUntil(const std::function<bool()>& done)
 
 void Notify()
 {
-    std::lock_guard lock(scheduler.mutex);
-    scheduler.windowWakes.notify_all();
+    std::lock_guard lock(scheduler.calls.mutex);
+    scheduler.calls.windowWakes.notify_all();
 }
 
 void ThreadStarting()
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     ++scheduler.busy;
     ++scheduler.live;
 }
@@ -364,24 +329,27 @@ void ThreadBegins()
 
 void ThreadEnded()
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     --scheduler.busy;
     --scheduler.live;
-    scheduler.windowWakes.notify_all();
+    scheduler.calls.windowWakes.notify_all();
 }
 
 void TimerChanged(TTimer& timer)
 {
-    std::lock_guard lock(scheduler.mutex);
-    if (timer.Enabled() && timer.Interval() > 0)
-        scheduler.timers[&timer] = scheduler.now + timer.Interval();
-    else
+    std::lock_guard lock(scheduler.calls.mutex);
+    const std::int64_t due = scheduler.now + timer.Interval();
+    if (!timer.Enabled() || timer.Interval() == 0)
         scheduler.timers.erase(&timer);
+    else if (const auto entry = scheduler.timers.find(&timer); entry != scheduler.timers.end())
+        entry->second.due = due;
+    else
+        scheduler.timers[&timer] = {due, scheduler.timersCreated++};
 }
 
 void TimerDestroyed(TTimer& timer)
 {
-    std::lock_guard lock(scheduler.mutex);
+    std::lock_guard lock(scheduler.calls.mutex);
     scheduler.timers.erase(&timer);
 }
 
@@ -404,9 +372,9 @@ void RunMessageLoop()
 {
     while (!Application->Terminated()) {
         RunQueued();
-        std::unique_lock lock(scheduler.mutex);
-        scheduler.windowWakes.wait_for(lock, std::chrono::milliseconds(10),
-                                       [] { return !scheduler.queue.empty(); });
+        std::unique_lock lock(scheduler.calls.mutex);
+        scheduler.calls.windowWakes.wait_for(lock, std::chrono::milliseconds(10),
+                                       [] { return !scheduler.calls.Empty(); });
     }
 }
 

@@ -13,8 +13,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +21,7 @@
 #include <tuple>
 
 #include "forms/backend.h"
+#include "forms/call_queue.h"
 #include "forms/forms.h"
 #include "forms/timer.h"
 
@@ -40,55 +39,27 @@ constexpr UINT kFirstMenuId = 100;
 
 // ---- Window thread queue ------------------------------------------------------
 
-struct QueuedCall {
-    std::function<void()> call;
-    bool waited = false;
-    bool done = false;
-    std::exception_ptr error;
-};
-
 struct WindowThread {
     const DWORD id = GetCurrentThreadId();  // static initialisation runs on the main thread
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::shared_ptr<QueuedCall>> queue;
-    HWND appWindow = nullptr;
+    CallQueue calls;
+    HWND appWindow = nullptr;  // set on the window thread, under the queue's lock
+
+    WindowThread()
+    {
+        // Before the application window exists, the message loop's start serves the queue.
+        calls.queued = [this] {
+            if (appWindow)
+                PostMessageA(appWindow, kServeQueue, 0, 0);
+        };
+    }
 };
 
-WindowThread windowThread;
+// Never destroyed: worker threads may still call Synchronize while the process exits.
+WindowThread& windowThread = *new WindowThread();
 
 void ServeQueue()
 {
-    for (;;) {
-        std::shared_ptr<QueuedCall> item;
-        {
-            std::lock_guard lock(windowThread.mutex);
-            if (windowThread.queue.empty())
-                return;
-            item = windowThread.queue.front();
-            windowThread.queue.pop_front();
-        }
-        if (item->waited) {
-            try {
-                item->call();
-            } catch (...) {
-                item->error = std::current_exception();
-            }
-        } else {
-            Application->Dispatch(item->call);
-        }
-        std::lock_guard lock(windowThread.mutex);
-        item->done = true;
-        item.reset();
-        windowThread.changed.notify_all();
-    }
-}
-
-void RingDoorbell()
-{
-    // Before the application window exists, the message loop's start serves the queue.
-    if (windowThread.appWindow)
-        PostMessageA(windowThread.appWindow, kServeQueue, 0, 0);
+    windowThread.calls.Serve();
 }
 
 // ---- Fonts, brushes and names ----------------------------------------------------
@@ -542,14 +513,14 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_PAINT:
         PaintContainer(window, *control);
         return 0;
-    case WM_CONTEXTMENU: {
-        TControl* target = ControlOf(reinterpret_cast<HWND>(wParam));
-        if (target && target->PopupMenu()) {
-            target->PopupMenu()->Popup(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
-            return 0;
-        }
-        break;
-    }
+    case WM_CONTEXTMENU:
+        // A control without a context menu of its own shows its parent's.
+        for (TControl* target = ControlOf(reinterpret_cast<HWND>(wParam)); target; target = target->Parent())
+            if (target->PopupMenu()) {
+                target->PopupMenu()->Popup(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+                return 0;
+            }
+        return 0;  // the parents have been asked already
     case WM_SIZE:
         // The status bar keeps itself at the bottom when told of the new size.
         if (auto* container = dynamic_cast<TWinControl*>(control))
@@ -620,7 +591,7 @@ HWND AppWindow()
                                       WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE,
                                       GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
                                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        std::lock_guard lock(windowThread.mutex);
+        std::lock_guard lock(windowThread.calls.mutex);
         windowThread.appWindow = window;
     }
     return windowThread.appWindow;
@@ -706,30 +677,15 @@ bool OnWindowThread()
 
 void RunOnWindowThread(const std::function<void()>& call)
 {
-    if (OnWindowThread()) {
+    if (OnWindowThread())
         call();
-        return;
-    }
-    auto item = std::make_shared<QueuedCall>();
-    item->call = call;
-    item->waited = true;
-    {
-        std::unique_lock lock(windowThread.mutex);
-        windowThread.queue.push_back(item);
-        RingDoorbell();
-        windowThread.changed.wait(lock, [&] { return item->done; });
-    }
-    if (std::exception_ptr error = std::move(item->error))
-        std::rethrow_exception(error);
+    else
+        windowThread.calls.RunAndWait(call, false);
 }
 
 void PostToWindowThread(std::function<void()> call)
 {
-    auto item = std::make_shared<QueuedCall>();
-    item->call = std::move(call);
-    std::lock_guard lock(windowThread.mutex);
-    windowThread.queue.push_back(std::move(item));
-    RingDoorbell();
+    windowThread.calls.Post(std::move(call));
 }
 
 void WaitUntil(const std::function<bool()>& done)
@@ -738,16 +694,16 @@ void WaitUntil(const std::function<bool()>& done)
         ServeQueue();
         if (done())
             return;
-        std::unique_lock lock(windowThread.mutex);
-        windowThread.changed.wait_for(lock, std::chrono::milliseconds(10),
-                                      [] { return !windowThread.queue.empty(); });
+        std::unique_lock lock(windowThread.calls.mutex);
+        windowThread.calls.windowWakes.wait_for(lock, std::chrono::milliseconds(10),
+                                                [] { return !windowThread.calls.Empty(); });
     }
 }
 
 void Notify()
 {
-    std::lock_guard lock(windowThread.mutex);
-    windowThread.changed.notify_all();
+    std::lock_guard lock(windowThread.calls.mutex);
+    windowThread.calls.windowWakes.notify_all();
 }
 
 void ThreadStarting() {}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -135,4 +137,98 @@ TEST_F(VirtualClock, AnExceptionInATimerHandlerIsShown)
     headless::Advance(100);
     ASSERT_EQ(os.MessageBoxes().size(), 1u);
     EXPECT_EQ(os.MessageBoxes()[0].text, "'x' is not a valid integer value.");
+}
+
+TEST_F(VirtualClock, AThreadBlockedOutsideTheToolkitIsReportedUnlessIdle)
+{
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> useIdleScope{false};
+    class Blocked : public TThread {
+    public:
+        Blocked(std::shared_future<void> released, std::atomic<bool>& idle)
+            : TThread(true), released_(std::move(released)), idle_(idle)
+        {
+        }
+
+    protected:
+        void Execute() override
+        {
+            if (idle_) {
+                headless::IdleScope idle;
+                released_.wait();
+            } else {
+                released_.wait();
+            }
+        }
+
+    private:
+        std::shared_future<void> released_;
+        std::atomic<bool>& idle_;
+    };
+
+    {
+        Blocked blocked(released, useIdleScope);
+        blocked.Start();
+        EXPECT_THROW(headless::Advance(1000, std::chrono::milliseconds(50)), std::runtime_error);
+        EXPECT_THROW(headless::Reset(), std::logic_error) << "a thread is still alive";
+        release.set_value();
+        blocked.WaitFor();
+    }
+
+    std::promise<void> secondRelease;
+    useIdleScope = true;
+    Blocked idle(secondRelease.get_future().share(), useIdleScope);
+    idle.Start();
+    headless::Advance(1000, std::chrono::milliseconds(5000));  // waits in an IdleScope: idle
+    EXPECT_EQ(headless::Now(), 1000);
+    secondRelease.set_value();
+    idle.WaitFor();
+}
+
+TEST_F(VirtualClock, ATimerStoppedByAnotherAtTheSameInstantDoesNotFire)
+{
+    std::vector<std::string> fired;
+    TTimer first(nullptr);
+    TTimer second(nullptr);
+    first.OnTimer = [&](TObject*) {
+        fired.push_back("first");
+        second.SetEnabled(false);
+    };
+    second.OnTimer = [&](TObject*) { fired.push_back("second"); };
+    headless::Advance(1000);
+    EXPECT_EQ(fired, std::vector<std::string>{"first"}) << "first was started first and fires first";
+}
+
+TEST_F(VirtualClock, WorkersDueAtTheSameInstantTakeTurnsInTheOrderTheySlept)
+{
+    class Named : public TThread {
+    public:
+        Named(std::string name, std::vector<std::string>& log) : TThread(false), name_(std::move(name)), log_(log) {}
+
+    protected:
+        void Execute() override
+        {
+            while (!Terminated()) {
+                Os().Sleep(1000);
+                Synchronize([this] { log_.push_back(name_ + " sync"); });
+                Synchronize([this] { log_.push_back(name_ + " again"); });
+            }
+        }
+
+    private:
+        std::string name_;
+        std::vector<std::string>& log_;
+    };
+    std::vector<std::string> log;
+    Named first("first", log);
+    Named second("second", log);
+    headless::Advance(2000);
+    // Started in that order, they first sleep in that order: no race between them.
+    EXPECT_EQ(log, (std::vector<std::string>{"first sync", "first again", "second sync", "second again",
+                                             "first sync", "first again", "second sync", "second again"}));
+    first.Terminate();
+    second.Terminate();
+    first.WaitFor();
+    second.WaitFor();
 }

@@ -133,6 +133,28 @@ TEST_F(Controls, AnExceptionInAHandlerShowsTheStandardMessage)
     EXPECT_EQ(os.MessageBoxes().back().text, "'' is not a valid integer value.");
 }
 
+TEST_F(Controls, ATimerFromTheDescriptionRunsItsHandlerOnceEnabled)
+{
+    headless::Advance(20000);
+    EXPECT_EQ(form->events.size(), 1u) << "Timer1 is stored disabled";
+    form->Timer1->SetEnabled(true);
+    headless::Advance(10000);
+    EXPECT_EQ(form->events.back(), "Timer1Timer");
+}
+
+TEST_F(Controls, EditsReportChangesAndStatusBarsShowText)
+{
+    int changes = 0;
+    form->EdValue->OnChange = [&](TObject*) { ++changes; };
+    form->EdValue->SetText("7");
+    form->EdValue->SetText("7");
+    EXPECT_EQ(changes, 1);
+    form->EdValue->SetReadOnly(true);
+    EXPECT_TRUE(form->EdValue->ReadOnly());
+    form->StatusBar1->SetSimpleText("Device opened");
+    EXPECT_EQ(form->StatusBar1->SimpleText(), "Device opened");
+}
+
 TEST_F(Controls, PopupMenusRecordWhereTheyOpened)
 {
     form->PopupMenu1->Popup(100, 200);
