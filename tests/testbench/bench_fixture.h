@@ -13,24 +13,11 @@
 #include "forms/fake_os.h"
 #include "forms/headless.h"
 #include "forms/toolkit.h"
+#include "library_fixture.h"  // datetime()
 #include "simulated_windriver.h"
 #include "tcr7750.h"
 #include "testbench/Main.h"
 #include "testbench/Thtime.h"
-
-inline tcr7750_datetime BoardTime(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute,
-                                  uint8_t second, uint32_t microsecond)
-{
-    tcr7750_datetime t{};
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    t.microsecond = microsecond;
-    return t;
-}
 
 // Enabled state of "Enable interrupt" (time stamps), "Enable interrupt"
 // (periodic) and "Disable interrupts".

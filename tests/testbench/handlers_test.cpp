@@ -69,14 +69,14 @@ TEST_F(Handlers, DateLineCarriesDayOfMonthAndOfYearMillisecondsAndMicroseconds)
 {
     OpenDevice();
     sim.set_status(ST_FRAME_OK);
-    sim.set_datetime(BoardTime(2008, 3, 15, 12, 34, 56, 789123));
+    sim.set_datetime(datetime(2008, 3, 15, 12, 34, 56, 789123));
     ASSERT_TRUE(Press(form->BtnDate));
     EXPECT_EQ(Status(), "Date & Time read ok");
     EXPECT_EQ(form->Edit2->Text(), "2008/03/15 075 12:34:56.789 789123");
     EXPECT_EQ(form->Edit1->Text(), "0001");
 
     // Every field padded to its width.
-    sim.set_datetime(BoardTime(2009, 1, 5, 1, 2, 3, 42));
+    sim.set_datetime(datetime(2009, 1, 5, 1, 2, 3, 42));
     ASSERT_TRUE(Press(form->BtnDate));
     EXPECT_EQ(form->Edit2->Text(), "2009/01/05 005 01:02:03.000 000042");
 }
@@ -204,7 +204,7 @@ TEST_F(Handlers, ReadTimestampListsBothEdgesWithFiveBlanks)
     OpenDevice();
     form->ListBox1->Items().Add("older line");
     ASSERT_EQ(EnableTimestampInterrupt(0), 0);  // the board latches rising edges
-    sim.set_datetime(BoardTime(2008, 3, 15, 0, 2, 3, 456));
+    sim.set_datetime(datetime(2008, 3, 15, 0, 2, 3, 456));
     sim.edge(TCR7750_EDGE_RISING);
     ASSERT_TRUE(Press(form->Button5));
     EXPECT_EQ(Lines(), (std::vector<std::string>{"older line", "R: 00123.000456     F: 00000.000000"}));

@@ -73,7 +73,7 @@ TEST_F(Monitoring, EitherEnableSwitchesToMonitoringAndDisableBackToIdle)
 TEST_F(Monitoring, PeriodicEventsAreNumberedFromOnePerThread)
 {
     OpenDevice();
-    sim.set_datetime(BoardTime(2008, 3, 15, 12, 34, 56, 789123));
+    sim.set_datetime(datetime(2008, 3, 15, 12, 34, 56, 789123));
     ASSERT_TRUE(Press(form->Button6));
     EXPECT_EQ(sim.with_board([](tcr7750_model& m) { return m.period; }), 10);
     NextSecond(1);
@@ -95,7 +95,7 @@ TEST_F(Monitoring, PeriodicEventsAreNumberedFromOnePerThread)
 TEST_F(Monitoring, AFailedTimeReadUsesUpItsNumber)
 {
     OpenDevice();
-    sim.set_datetime(BoardTime(2008, 12, 31, 23, 59, 57, 42));
+    sim.set_datetime(datetime(2008, 12, 31, 23, 59, 57, 42));
     ASSERT_TRUE(Press(form->Button6));
     NextSecond(1);
     NextSecond(2);
@@ -170,7 +170,7 @@ TEST_F(Monitoring, APeriodThatIsNoNumberShowsTheMessageAndStartsNothing)
 TEST_F(Monitoring, TimestampLinesComeForTheChosenEdgeOnlyWithoutNumbers)
 {
     OpenDevice();
-    sim.set_datetime(BoardTime(2008, 3, 15, 0, 2, 3, 456));
+    sim.set_datetime(datetime(2008, 3, 15, 0, 2, 3, 456));
     ASSERT_TRUE(form->RadioGroup1->ClickItem(1));  // "Falling"
     ASSERT_TRUE(Press(form->Button2));
     EXPECT_EQ(sim.control_register() & (CTL_TIMESTAMP_ENABLE | CTL_FALLING_EDGE),
@@ -183,7 +183,7 @@ TEST_F(Monitoring, TimestampLinesComeForTheChosenEdgeOnlyWithoutNumbers)
     sim.edge(TCR7750_EDGE_FALLING);
     WaitForLines(1);
     WaitUntilWaiting();
-    sim.set_datetime(BoardTime(2008, 3, 15, 23, 59, 59, 999999));
+    sim.set_datetime(datetime(2008, 3, 15, 23, 59, 59, 999999));
     sim.edge(TCR7750_EDGE_FALLING);
     WaitForLines(2);
     EXPECT_EQ(Lines(), (std::vector<std::string>{"R: 00000.000000     F: 00124.000456",
@@ -197,7 +197,7 @@ TEST_F(Monitoring, TimestampLinesComeForTheChosenEdgeOnlyWithoutNumbers)
 TEST_F(Monitoring, RisingEdgesByDefault)
 {
     OpenDevice();
-    sim.set_datetime(BoardTime(2008, 3, 15, 1, 0, 0, 7));
+    sim.set_datetime(datetime(2008, 3, 15, 1, 0, 0, 7));
     ASSERT_TRUE(Press(form->Button2));
     WaitUntilWaiting();
     sim.edge(TCR7750_EDGE_FALLING);
