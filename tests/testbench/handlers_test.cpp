@@ -51,6 +51,19 @@ TEST_F(Handlers, StatusShowsStatusAndControlWordsInFourHexDigits)
     EXPECT_EQ(form->Edit1->Text(), "00A1 [0020]");
 }
 
+TEST_F(Handlers, AStatusWordShowsWithLeadingZerosInEveryPlace)
+{
+    OpenDevice();
+    sim.set_status(0x00A1);  // error code A, frame bit set
+    const std::pair<TButton*, std::string> shown[] = {
+        {form->BtnStat, "00A1 [0000]"}, {form->BtnDate, "00A1"}, {form->Button9, "00A1"}, {form->Button10, "00A1"}};
+    for (const auto& [button, text] : shown) {
+        form->Edit1->SetText("");
+        ASSERT_TRUE(Press(button));
+        EXPECT_EQ(form->Edit1->Text(), text) << button->Caption();
+    }
+}
+
 TEST_F(Handlers, StatusReadErrorLeavesTheBoxAlone)
 {
     form->Edit1->SetText("earlier");

@@ -54,6 +54,11 @@ TEST_F(Monitoring, EitherEnableSwitchesToMonitoringAndDisableBackToIdle)
     for (TButton* enable : {form->Button2, form->Button6}) {
         SCOPED_TRACE(enable == form->Button2 ? "time stamps" : "periodic");
         ASSERT_TRUE(Press(enable));
+        // Armed by the handler; the thread only starts once it has returned,
+        // so its first wait finds the interrupt armed.
+        EXPECT_EQ(sim.control_register() & CTL_ENABLE_MASK,
+                  enable == form->Button2 ? CTL_TIMESTAMP_ENABLE : CTL_PERIODIC_ENABLE);
+        EXPECT_EQ(headless::LiveThreads(), 0);
         EXPECT_EQ(Buttons(), kMonitoring);
         EXPECT_EQ(Status(), "Device opened") << "a passed probe writes no status text";
         ASSERT_NE(form->MonitorThread, nullptr);
