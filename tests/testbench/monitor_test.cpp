@@ -259,6 +259,23 @@ TEST_F(Monitoring, AStoppingThreadAndItsSuccessorEachListTheirOwnLines)
     WaitUntilAllEnded();
 }
 
+TEST_F(Monitoring, ARefusedArmingStillMonitorsUntilDisable)
+{
+    OpenDevice();
+    tcr7750::sim::Failures failures;
+    failures.refuseArming = true;
+    sim.set_failures(failures);
+    ASSERT_TRUE(Press(form->Button6));
+    EXPECT_EQ(sim.message_boxes().size(), 1u) << "the library tells the user";
+    EXPECT_EQ(Buttons(), kMonitoring);
+    ASSERT_TRUE(headless::PumpUntil([] { return headless::LiveThreads() == 1; }));
+
+    ASSERT_TRUE(Press(form->Button3));
+    EXPECT_EQ(Buttons(), kIdle);
+    WaitUntilAllEnded();
+    EXPECT_TRUE(Lines().empty());
+}
+
 TEST_F(Monitoring, ExitWhileMonitoringLeavesTheBoardArmed)
 {
     OpenDevice();
