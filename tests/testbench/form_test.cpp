@@ -117,31 +117,6 @@ TEST_F(Form, MainMenuHasFileExit)
     EXPECT_EQ(form->Quitter1->Caption(), "E&xit");
 }
 
-TEST_F(Form, EveryButtonIsWiredToItsHandler)
-{
-    // Each button's handler leaves its own trace with the device closed.
-    sim.clear_logs();
-    form->Edit4->SetText("1999");
-    const std::pair<TButton*, std::string> statusTexts[] = {
-        {form->BtnStat, "Status read error"},   {form->BtnDate, "Date & time read error"},
-        {form->Button1, "Version read error"},  {form->Button9, "TD read error"},
-        {form->Button10, "H0 read error"},      {form->Button5, "Device not open"},
-        {form->BtnClose, "Close error"},        {form->BtnOpen, "Device opened"},
-    };
-    for (const auto& [button, text] : statusTexts) {
-        ASSERT_TRUE(Press(button));
-        EXPECT_EQ(Status(), text) << button->Name();
-    }
-    ASSERT_TRUE(Press(form->Button8));
-    EXPECT_EQ(sim.with_board([](tcr7750_model& m) { return m.initial_year; }), 1999);
-    form->RadioGroup2->SetItemIndex(1);
-    ASSERT_TRUE(Press(form->Button7));
-    EXPECT_EQ(sim.control_register() & CTL_MODE_MASK, CTL_MODE_AFNOR);
-    form->ListBox1->Items().Add("line");
-    ASSERT_TRUE(Press(form->Button4));
-    EXPECT_EQ(form->ListBox1->Items().Count(), 0);
-}
-
 TEST_F(Form, StartPutsTheUtcYearInTheInitialYearBoxAndReadsNoBoard)
 {
     EXPECT_EQ(form->Edit4->Text(), "2008");  // the fake system clock's year
