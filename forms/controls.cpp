@@ -113,6 +113,14 @@ HWND TControl::Handle() const
     return peer_ ? peer_->Handle() : reinterpret_cast<HWND>(standInHandle_);
 }
 
+// A control's own font starts as a copy of the one it had from its parent.
+void TControl::TakeOwnFont()
+{
+    if (parentFont_ && parent_)
+        font_ = parent_->Font();
+    parentFont_ = false;
+}
+
 bool TControl::CanUserInteract() const
 {
     for (const TControl* control = this; control; control = control->parent_)
@@ -164,12 +172,13 @@ bool TControl::SetProperty(const DescriptionProperty& property, const HandlerTab
         parentColor_ = false;
     } else if (name == "ParentColor")
         parentColor_ = PropertyBool(property);
-    else if (name == "ParentFont")
-        parentFont_ = PropertyBool(property);
-    else if (name.starts_with("Font.")) {
-        if (parentFont_ && parent_)
-            font_ = parent_->Font();
-        parentFont_ = false;
+    else if (name == "ParentFont") {
+        if (!PropertyBool(property))
+            TakeOwnFont();
+        else
+            parentFont_ = true;
+    } else if (name.starts_with("Font.")) {
+        TakeOwnFont();
         return SetFontProperty(font_, property);
     } else if (name == "TabOrder")
         tabOrder_ = PropertyInt(property);

@@ -90,8 +90,8 @@ protected:
     // Tells this control that its parent's colour or font changed.
     virtual void ParentChanged(TChange what);
     bool CanUserInteract() const;
+    void TakeOwnFont();
     void SetParentColor(bool parentColor) { parentColor_ = parentColor; }
-    void SetFontDirect(const TFont& font) { font_ = font; }
 
 private:
     friend class TWinControl;

@@ -56,6 +56,7 @@ object DemoForm: TDemoForm
       Height = 21
       ParentFont = False
       TabOrder = 0
+      Font.Style = []
       Text = '20x8'
     end
     object BtnAdd: TButton
@@ -64,6 +65,7 @@ object DemoForm: TDemoForm
       Width = 89
       Height = 25
       Caption = '&Add'
+      Font.Style = []
       ParentFont = False
       TabOrder = 1
       OnClick = BtnAddClick

@@ -83,6 +83,7 @@ TEST_F(Controls, FontsComeFromTheParentUntilSetOwn)
     EXPECT_EQ(form->PnlStatus->Font().Height, -11) << "the rest of the font is the parent's";
     EXPECT_TRUE(form->LblInside->Font().Has(fsBold)) << "a child of the bold panel";
     EXPECT_FALSE(form->BtnGo->Font().Has(fsBold));
+    EXPECT_EQ(form->PnlStatus->ParentFont(), false);
 
     TFont bigger = form->Font();
     bigger.Height = -20;
@@ -90,6 +91,25 @@ TEST_F(Controls, FontsComeFromTheParentUntilSetOwn)
     EXPECT_EQ(form->BtnGo->Font().Height, -20);
     EXPECT_EQ(form->LblTitle->Font().Height, -13);
     EXPECT_EQ(form->LblInside->Color(), clTeal) << "labels take their parent's colour";
+}
+
+TEST_F(Controls, AnOwnFontStartsFromTheParentsFont)
+{
+    TBareForm bare(nullptr, "object F: TForm\n"
+                            "  Font.Style = [fsBold]\n"
+                            "  object L: TLabel\n"
+                            "    ParentFont = False\n"
+                            "    Font.Height = -13\n"
+                            "  end\n"
+                            "end");
+    const auto* label = dynamic_cast<TLabel*>(bare.FindComponent("L"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->Font().Has(fsBold));
+    EXPECT_EQ(label->Font().Height, -13);
+    TFont plain = bare.Font();
+    plain.Style = 0;
+    bare.SetFont(plain);
+    EXPECT_TRUE(label->Font().Has(fsBold)) << "an own font no longer follows the parent";
 }
 
 TEST_F(Controls, ClicksRunHandlersOnlyOnUsableControls)
