@@ -21,10 +21,7 @@
 #define TCR7750_CALL __cdecl
 #else
 #define TCR7750_CALL
-/* The Windows date-time record, for builds where Windows does not supply it
- * (the window toolkit's Windows types define the same record, same guard). */
-#ifndef SYSTEMTIME_DEFINED
-#define SYSTEMTIME_DEFINED
+/* The Windows date-time record, for builds where Windows does not supply it. */
 typedef struct _SYSTEMTIME {
     uint16_t wYear;
     uint16_t wMonth;
@@ -35,7 +32,6 @@ typedef struct _SYSTEMTIME {
     uint16_t wSecond;
     uint16_t wMilliseconds;
 } SYSTEMTIME;
-#endif
 #endif
 
 #ifdef __cplusplus

@@ -43,11 +43,7 @@ using HKEY = HKEY__*;
 #define FALSE 0
 #endif
 
-// The board library's header defines the same record for the same reason;
-// whichever comes first defines it.
-#ifndef SYSTEMTIME_DEFINED
-#define SYSTEMTIME_DEFINED
-typedef struct _SYSTEMTIME {
+struct SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
     WORD wDayOfWeek;
@@ -56,8 +52,7 @@ typedef struct _SYSTEMTIME {
     WORD wMinute;
     WORD wSecond;
     WORD wMilliseconds;
-} SYSTEMTIME;
-#endif
+};
 static_assert(sizeof(SYSTEMTIME) == 16);
 
 struct OSVERSIONINFOA {
