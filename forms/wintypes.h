@@ -43,7 +43,11 @@ using HKEY = HKEY__*;
 #define FALSE 0
 #endif
 
-struct SYSTEMTIME {
+// The same record as the board library's header declares for non-Windows
+// builds, under the same guard, so a unit may include both.
+#ifndef TCR7750_SYSTEMTIME_DEFINED
+#define TCR7750_SYSTEMTIME_DEFINED
+typedef struct _SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
     WORD wDayOfWeek;
@@ -52,7 +56,8 @@ struct SYSTEMTIME {
     WORD wMinute;
     WORD wSecond;
     WORD wMilliseconds;
-};
+} SYSTEMTIME;
+#endif
 static_assert(sizeof(SYSTEMTIME) == 16);
 
 struct OSVERSIONINFOA {
