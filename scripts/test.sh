@@ -33,8 +33,12 @@ for target in i686-w64-mingw32:windows-x86 x86_64-w64-mingw32:windows-x64; do
   scripts/check_exe_resources.sh "$triplet" "build/$preset/testbench/probedesk.exe" MAINICON 2.0.0.0 2.0.0.0 0x040C 1252
 done
 
+echo "== kernel module in QEMU (tests/kernel)"
+tests/kernel/run
+
 echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
 build/linux-release/bench/boardlib_bench --benchmark_min_time=0.2
+tests/kernel/guest-run -- sh -c 'latency_bench && tickprint_bench 60'

@@ -1,0 +1,24 @@
+// annumset [year]: sets the board's initial year (2008 when absent).
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "tcr7750_ioctl.h"
+
+int main(int argc, char** argv)
+{
+    int device = open(TCR7750_DEVICE_PATH, O_RDWR);
+    if (device < 0) {
+        std::puts("Device open error");
+        std::exit(1);
+    }
+
+    uint16_t year = argc > 1 ? static_cast<uint16_t>(std::atoi(argv[1])) : 2008;
+    ioctl(device, TCR7750_IOC_SET_YEAR, &year);
+
+    close(device);
+    return 0;
+}

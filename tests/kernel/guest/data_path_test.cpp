@@ -1,0 +1,347 @@
+// The data path: interrupts, the time record of read(), poll, the latched
+// time stamp, signals and several readers.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <future>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+#include "guest_support.h"
+#include "board_model.h"
+#include "tcr7750_regs.h"
+
+using namespace guest;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int readable = POLLIN | POLLRDNORM;
+constexpr uint64_t tenth_ns = 100'000'000;
+
+// A blocking read() on its own thread.
+class BlockedReader {
+public:
+    explicit BlockedReader(const Device& device)
+    {
+        std::memset(&record_, 0xFF, sizeof record_);
+        result_ = std::async(std::launch::async, [this, &device] {
+            tid_ = static_cast<pid_t>(syscall(SYS_gettid));
+            thread_ = pthread_self();
+            return device.read_record(record_);
+        });
+        while (tid_ == 0)
+            std::this_thread::yield();
+    }
+
+    bool done(std::chrono::milliseconds wait = 2000ms)
+    {
+        return result_.wait_for(wait) == std::future_status::ready;
+    }
+    long result() { return result_.get(); }
+    const tcr7750_time& record() const { return record_; }
+    pthread_t thread() const { return thread_; }
+
+    bool sleeping_in_read() const { return guest::sleeping_in_read(tid_); }
+
+private:
+    tcr7750_time record_;
+    std::atomic<pid_t> tid_{0};
+    pthread_t thread_{};
+    std::future<long> result_;
+};
+
+std::atomic<int> signals_caught{0};
+void count_signal(int) { signals_caught++; }
+
+void catch_sigusr1(bool restart)
+{
+    struct sigaction action{};
+    action.sa_handler = count_signal;
+    action.sa_flags = restart ? SA_RESTART : 0;
+    sigaction(SIGUSR1, &action, nullptr);
+}
+
+class DataPathTest : public testing::Test {
+protected:
+
+    void start_periodic(uint16_t tenths)
+    {
+        ASSERT_EQ(device.command(TCR7750_IOC_SET_PERIOD, &tenths), 0);
+    }
+    void advance_tenths(uint64_t tenths) { board::command("advance " + std::to_string(tenths * tenth_ns)); }
+    void enable_timestamp(uint8_t falling) { ASSERT_EQ(device.command(TCR7750_IOC_ENABLE_TS, &falling), 0); }
+    tcr7750_timestamps stored()
+    {
+        tcr7750_timestamps ts{};
+        EXPECT_EQ(device.command(TCR7750_IOC_GET_STORED_TS, &ts), 0);
+        return ts;
+    }
+
+    FreshDriver fresh;
+    Device device;
+};
+
+TEST_F(DataPathTest, BlockingReadReturnsTheRecordAfterTheNextPeriodicInterrupt)
+{
+    board::command("time 2008 2 14 10 2 3 500");
+    board::command("status 0x0001");
+    start_periodic(10);
+    BlockedReader reader(device);
+    ASSERT_TRUE(reader.sleeping_in_read());
+    advance_tenths(9);
+    EXPECT_FALSE(reader.done(50ms)) << "no interrupt yet";
+    board::clear_log();
+    advance_tenths(1);
+    ASSERT_TRUE(reader.done());
+    EXPECT_EQ(reader.result(), TCR7750_TIME_SIZE);
+
+    const tcr7750_time& r = reader.record();
+    EXPECT_EQ(r.status, ST_FRAME_OK) << "acknowledged before the record was read";
+    EXPECT_EQ(r.sign_negative, 0);
+    EXPECT_EQ(r.state_s, 0);
+    EXPECT_EQ(r.hour, 10);
+    EXPECT_EQ(r.minute, 2);
+    EXPECT_EQ(r.second, 4);
+    EXPECT_EQ(r.unused, 0) << "byte 7";
+    EXPECT_EQ(r.microsecond, 500u);
+    EXPECT_EQ(r.day_of_year, 45);
+    EXPECT_EQ(r.year, 2008);
+    EXPECT_EQ(r.month, 2);
+    EXPECT_EQ(r.day, 14);
+    EXPECT_EQ(r.weekday, 4) << "a Thursday";
+
+    // The handler's acknowledge, then the record's reads in their order.
+    std::vector<Access> expected{
+        {'R', REG_STATUS, 2, ST_FRAME_OK | ST_PERIODIC_IRQ},
+        {'W', REG_CONTROL, 2, CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK},
+        {'R', REG_STATUS, 2, ST_FRAME_OK},
+        {'R', REG_DAY_OF_YEAR, 2, 45},
+        {'R', REG_YEAR, 2, 2008},
+        {'R', REG_MONTH, 1, 2}, // the low byte only
+        {'R', REG_DAY, 2, 14},
+        {'R', REG_DAY_OF_WEEK, 2, 4},
+        {'R', REG_HOURS, 2, 10},
+        {'R', REG_MINUTES, 2, 2},
+        {'R', REG_SECONDS, 2, 4},
+        {'R', REG_MICROSECONDS, 4, 500},
+    };
+    EXPECT_EQ(board::log(), expected);
+}
+
+TEST_F(DataPathTest, NonBlockingReadReturnsAtOnceAndLeavesTheFlag)
+{
+    board::command("time 2009 12 31 23 59 58 123456");
+    board::command("status 0x3001");
+    Device nonblocking(O_NONBLOCK);
+    tcr7750_time record{};
+    ASSERT_EQ(nonblocking.read_record(record), TCR7750_TIME_SIZE) << "no interrupt ever came";
+    EXPECT_EQ(record.year, 2009);
+    EXPECT_EQ(record.day_of_year, 365);
+    EXPECT_EQ(record.second, 58);
+    EXPECT_EQ(record.microsecond, 123456u);
+    EXPECT_EQ(record.status, 0x3001);
+    EXPECT_EQ(record.sign_negative, 1);
+    EXPECT_EQ(record.state_s, 1);
+
+    start_periodic(1);
+    advance_tenths(1);
+    ASSERT_EQ(nonblocking.poll_events(), readable);
+    ASSERT_EQ(nonblocking.read_record(record), TCR7750_TIME_SIZE);
+    EXPECT_EQ(nonblocking.poll_events(), readable) << "a non-blocking read leaves the flag";
+    BlockedReader reader(device);
+    EXPECT_TRUE(reader.done()) << "the flag still releases a blocking read";
+    EXPECT_EQ(nonblocking.poll_events(), 0);
+}
+
+TEST_F(DataPathTest, PollIsReadableFromTheInterruptUntilABlockingRead)
+{
+    EXPECT_EQ(device.poll_events(), 0);
+    start_periodic(5);
+    auto waiting = std::async(std::launch::async, [this] { return device.poll_events(5000); });
+    EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout);
+    advance_tenths(5);
+    EXPECT_EQ(waiting.get(), readable) << "a sleeping poll is woken; never writable";
+    EXPECT_EQ(device.poll_events(), readable);
+    tcr7750_time record{};
+    ASSERT_EQ(device.read_record(record), TCR7750_TIME_SIZE);
+    EXPECT_EQ(device.poll_events(), 0);
+}
+
+TEST_F(DataPathTest, TwoInterruptsBeforeAReadMakeOneRecord)
+{
+    start_periodic(1);
+    advance_tenths(1);
+    advance_tenths(1);
+    EXPECT_EQ(board::state_number("periodic_raised"), 2u);
+    tcr7750_time record{};
+    ASSERT_EQ(device.read_record(record), TCR7750_TIME_SIZE);
+    EXPECT_EQ(device.poll_events(), 0);
+    BlockedReader second(device);
+    EXPECT_FALSE(second.done(50ms)) << "the second interrupt left no record of its own";
+    advance_tenths(1);
+    EXPECT_TRUE(second.done());
+}
+
+TEST_F(DataPathTest, TimestampInterruptLatchesAllFourWords)
+{
+    enable_timestamp(1);
+    board::command("time 2008 1 1 1 0 0 250");
+    board::command("edge fall");
+    EXPECT_EQ(device.poll_events(), readable);
+    tcr7750_timestamps ts = stored();
+    EXPECT_EQ(ts.rise_seconds, 0u);
+    EXPECT_EQ(ts.fall_seconds, 3600u);
+    EXPECT_EQ(ts.fall_microseconds, 250u);
+
+    enable_timestamp(0);
+    board::command("time 2008 1 1 2 0 1 750");
+    board::clear_log();
+    board::command("edge rise");
+    ts = stored();
+    EXPECT_EQ(ts.rise_seconds, 7201u);
+    EXPECT_EQ(ts.rise_microseconds, 750u);
+    EXPECT_EQ(ts.fall_seconds, 3600u);
+    EXPECT_EQ(ts.fall_microseconds, 250u);
+    std::vector<Access> service{{'R', REG_STATUS, 2, TCR7750_ST_RISE_CAPTURED},
+                                {'R', REG_RISE_SECONDS, 4, 7201},
+                                {'R', REG_RISE_MICROSECONDS, 4, 750},
+                                {'R', REG_FALL_SECONDS, 4, 3600},
+                                {'R', REG_FALL_MICROSECONDS, 4, 250}};
+    EXPECT_EQ(board::log(), service) << "no control write acknowledges a time stamp";
+}
+
+TEST_F(DataPathTest, PeriodicInterruptLeavesTheStoredTimestamp)
+{
+    enable_timestamp(0);
+    board::command("time 2008 1 1 0 0 5 5");
+    board::command("edge rise");
+    ASSERT_EQ(device.command(TCR7750_IOC_DISABLE), 0);
+    tcr7750_timestamps before = stored();
+    board::clear_log();
+    // Periodic and time-stamp bits at once: served as periodic only.
+    board::command("irq 0x000A");
+    std::vector<Access> service{{'R', REG_STATUS, 2, 0x000A}, {'W', REG_CONTROL, 2, CTL_PERIODIC_ACK}};
+    EXPECT_EQ(board::log(), service);
+    tcr7750_timestamps after = stored();
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    EXPECT_EQ(device.poll_events(), readable);
+}
+
+TEST_F(DataPathTest, InterruptOfAnotherDeviceIsNotHandled)
+{
+    int line = board::irq();
+    std::string before = unhandled_interrupts(line);
+    board::command("irq 0x0001"); // frame good, nothing pending: not the board's
+    std::vector<Access> service{{'R', REG_STATUS, 2, ST_FRAME_OK}};
+    EXPECT_EQ(board::log(), service) << "nothing but the status is touched";
+    EXPECT_NE(unhandled_interrupts(line), before) << "the kernel counted it unhandled";
+    EXPECT_EQ(device.poll_events(), 0);
+
+    std::string handled_before = unhandled_interrupts(line);
+    board::command("irq 0x0008");
+    EXPECT_EQ(unhandled_interrupts(line), handled_before) << "the board's own interrupt is handled";
+    EXPECT_EQ(device.poll_events(), readable);
+}
+
+TEST_F(DataPathTest, SignalEndsABlockedRead)
+{
+    catch_sigusr1(false);
+    BlockedReader reader(device);
+    ASSERT_TRUE(reader.sleeping_in_read());
+    pthread_kill(reader.thread(), SIGUSR1);
+    ASSERT_TRUE(reader.done());
+    EXPECT_EQ(reader.result(), -EINTR);
+}
+
+TEST_F(DataPathTest, RestartingSignalHandlerGoesBackToSleep)
+{
+    catch_sigusr1(true);
+    start_periodic(1);
+    BlockedReader reader(device);
+    ASSERT_TRUE(reader.sleeping_in_read());
+    int caught = signals_caught;
+    pthread_kill(reader.thread(), SIGUSR1);
+    for (int i = 0; i < 2000 && signals_caught == caught; i++)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_NE(signals_caught, caught);
+    EXPECT_FALSE(reader.done(50ms)) << "the read was restarted";
+    advance_tenths(1);
+    ASSERT_TRUE(reader.done());
+    EXPECT_EQ(reader.result(), TCR7750_TIME_SIZE);
+}
+
+TEST(DataPathWithoutInterruptTest, BlockingReadWaitsForASignal)
+{
+    FreshDriver fresh("irq=-1");
+    Device unserved;
+    uint16_t period = 1;
+    ASSERT_EQ(unserved.command(TCR7750_IOC_SET_PERIOD, &period), 0);
+    board::command("advance " + std::to_string(tenth_ns));
+    EXPECT_EQ(board::state_number("periodic_raised"), 1u);
+    EXPECT_EQ(unserved.poll_events(), 0);
+    catch_sigusr1(false);
+    BlockedReader reader(unserved);
+    ASSERT_TRUE(reader.sleeping_in_read());
+    EXPECT_FALSE(reader.done(50ms));
+    pthread_kill(reader.thread(), SIGUSR1);
+    ASSERT_TRUE(reader.done());
+    EXPECT_EQ(reader.result(), -EINTR);
+}
+
+TEST_F(DataPathTest, TwoReadersEachGetAWholeRecord)
+{
+    board::command("time 2020 6 30 12 34 56 0");
+    start_periodic(1);
+    Device other;
+    BlockedReader first(device), second(other);
+    ASSERT_TRUE(first.sleeping_in_read());
+    ASSERT_TRUE(second.sleeping_in_read());
+    advance_tenths(1);
+    // One interrupt wakes both; a reader that finds the record taken sleeps on.
+    for (int i = 0; i < 3 && !(first.done(200ms) && second.done(200ms)); i++)
+        advance_tenths(1);
+    ASSERT_TRUE(first.done());
+    ASSERT_TRUE(second.done());
+    EXPECT_EQ(first.result(), TCR7750_TIME_SIZE);
+    EXPECT_EQ(second.result(), TCR7750_TIME_SIZE);
+    for (const tcr7750_time* r : {&first.record(), &second.record()}) {
+        EXPECT_EQ(r->year, 2020);
+        EXPECT_EQ(r->month, 6);
+        EXPECT_EQ(r->day, 30);
+        EXPECT_EQ(r->hour, 12);
+        EXPECT_EQ(r->unused, 0);
+    }
+}
+
+TEST_F(DataPathTest, RealTimeBoardInterruptsOnItsOwn)
+{
+    board::command("realtime 1");
+    start_periodic(1);
+    tcr7750_time first{}, second{};
+    ASSERT_EQ(device.read_record(first), TCR7750_TIME_SIZE);
+    ASSERT_EQ(device.read_record(second), TCR7750_TIME_SIZE);
+    board::command("realtime 0");
+    auto microseconds = [](const tcr7750_time& r) { return r.second * 1'000'000ull + r.microsecond; };
+    EXPECT_GE(microseconds(second) - microseconds(first), 50'000u) << "a tenth of a second apart";
+}
+
+TEST_F(DataPathTest, ReadIntoLessThanARecordIsRefused)
+{
+    Device nonblocking(O_NONBLOCK);
+    char small[19];
+    std::memset(small, 0x5A, sizeof small);
+    EXPECT_EQ(read(nonblocking.fd(), small, sizeof small), -1);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(small[0], 0x5A);
+}
+
+} // namespace

@@ -1,0 +1,367 @@
+#include "guest_support.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <sys/ioctl.h>
+#include <csignal>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <utility>
+#include <ctime>
+#include <unistd.h>
+
+namespace guest {
+
+namespace {
+const std::string board_dir = "/sys/kernel/debug/tcr7750_board/";
+const char* board_module = "/modules/tcr7750_board.ko";
+
+std::string read_text(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+} // namespace
+
+std::string to_string(const Access& a)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "%c %02x %u %x", a.direction, a.offset, a.width, a.value);
+    return text;
+}
+
+namespace board {
+
+bool command(const std::string& line)
+{
+    int fd = open((board_dir + "command").c_str(), O_WRONLY);
+    if (fd < 0)
+        return false;
+    bool done = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    close(fd);
+    return done;
+}
+
+std::map<std::string, std::string> state()
+{
+    std::map<std::string, std::string> facts;
+    std::istringstream in(read_text(board_dir + "state"));
+    std::string name, value;
+    while (in >> name >> value)
+        facts[name] = value;
+    return facts;
+}
+
+uint64_t state_number(const std::string& name)
+{
+    return std::strtoull(state()[name].c_str(), nullptr, 0);
+}
+
+std::vector<Access> log()
+{
+    std::vector<Access> accesses;
+    std::istringstream in(read_text(board_dir + "log"));
+    std::string line;
+    while (std::getline(in, line)) {
+        Access a{};
+        if (std::sscanf(line.c_str(), "%c %x %u %x", &a.direction, &a.offset, &a.width, &a.value) == 4)
+            accesses.push_back(a);
+    }
+    return accesses;
+}
+
+std::vector<Access> writes()
+{
+    std::vector<Access> result;
+    for (const Access& a : log())
+        if (a.direction == 'W')
+            result.push_back(a);
+    return result;
+}
+
+void clear_log()
+{
+    command("clear-log");
+}
+
+int irq() { return static_cast<int>(state_number("irq")); }
+int spare_irq() { return static_cast<int>(state_number("spare_irq")); }
+int busy_irq() { return static_cast<int>(state_number("busy_irq")); }
+
+} // namespace board
+
+KernelLog::KernelLog() : fd_(open("/dev/kmsg", O_RDONLY | O_NONBLOCK))
+{
+    lseek(fd_, 0, SEEK_END);
+}
+
+KernelLog::~KernelLog()
+{
+    close(fd_);
+}
+
+std::vector<LogLine> KernelLog::lines()
+{
+    char record[8192];
+    ssize_t n;
+    // Records: "priority,sequence,time,flags;text" then continuation lines.
+    while ((n = read(fd_, record, sizeof record - 1)) > 0 || (n < 0 && errno == EPIPE)) {
+        if (n <= 0)
+            continue; // overwritten records: go on with the next
+        std::string text(record, static_cast<size_t>(n));
+        size_t semicolon = text.find(';');
+        size_t newline = text.find('\n', semicolon);
+        if (semicolon == std::string::npos)
+            continue;
+        seen_.push_back({std::atoi(text.c_str()) & 7, text.substr(semicolon + 1, newline - semicolon - 1)});
+    }
+    return seen_;
+}
+
+std::optional<LogLine> KernelLog::find(const std::string& prefix)
+{
+    for (const LogLine& line : lines())
+        if (line.text.rfind(prefix, 0) == 0)
+            return line;
+    return std::nullopt;
+}
+
+int default_log_level()
+{
+    std::istringstream in(read_text("/proc/sys/kernel/printk"));
+    int console, default_level;
+    in >> console >> default_level;
+    return default_level;
+}
+
+int load_driver(const std::string& parameters)
+{
+    return WEXITSTATUS(std::system(("/modules/tcr7750_load " + parameters + " 2>/dev/null").c_str()));
+}
+
+int unload_driver()
+{
+    return WEXITSTATUS(std::system("/modules/tcr7750_unload 2>/dev/null"));
+}
+
+bool driver_loaded()
+{
+    return access("/sys/module/tcr7750_drv", F_OK) == 0;
+}
+
+int insert_module(const std::string& path, const std::string& parameters)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    long result = syscall(SYS_finit_module, fd, parameters.c_str(), 0);
+    int error = result == 0 ? 0 : errno;
+    close(fd);
+    return error;
+}
+
+int remove_module(const std::string& name)
+{
+    return syscall(SYS_delete_module, name.c_str(), O_NONBLOCK) == 0 ? 0 : errno;
+}
+
+int load_board()
+{
+    return insert_module(board_module, "");
+}
+
+int unload_board()
+{
+    return remove_module("tcr7750_board");
+}
+
+int device_major()
+{
+    std::istringstream in(read_text("/proc/devices"));
+    std::string line;
+    while (std::getline(in, line)) {
+        int major;
+        char name[64];
+        if (std::sscanf(line.c_str(), "%d %63s", &major, name) == 2 && std::string(name) == TCR7750_DEVICE_NAME)
+            return major;
+    }
+    return -1;
+}
+
+std::string interrupts_line(int irq)
+{
+    std::istringstream in(read_text("/proc/interrupts"));
+    std::string line;
+    std::string label = std::to_string(irq) + ":";
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string first;
+        words >> first;
+        if (first == label)
+            return line;
+    }
+    return "";
+}
+
+std::string unhandled_interrupts(int irq)
+{
+    std::istringstream in(read_text("/proc/irq/" + std::to_string(irq) + "/spurious"));
+    std::string name, value, result;
+    while (in >> name >> value)
+        if (name.starts_with("unhandled") || name.starts_with("last_unhandled"))
+            result += name + " " + value + " ";
+    return result;
+}
+
+void fresh_driver(const std::string& parameters)
+{
+    if (driver_loaded())
+        unload_driver();
+    board::command("reset");
+    load_driver(parameters);
+    board::clear_log();
+}
+
+bool sleeping_in_read(pid_t tid)
+{
+    const std::string path = "/proc/" + std::to_string(tid) + "/syscall";
+    for (int i = 0; i < 2000; i++) {
+        // "NR ARGS... SP PC" while blocked in a system call; "running" or
+        // "-1 SP PC" otherwise.
+        std::ifstream syscall_file(path);
+        std::string number;
+        syscall_file >> number;
+        if (number == std::to_string(SYS_read))
+            return true;
+        usleep(1000);
+    }
+    return false;
+}
+
+uint64_t monotonic_ns()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(now.tv_nsec);
+}
+
+Process::Process(const std::vector<std::string>& argv)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    output_ = fds[0];
+}
+
+Process::~Process()
+{
+    if (pid_ > 0 && status_ < 0) {
+        kill(pid_, SIGKILL);
+        wait();
+    }
+    if (output_ >= 0)
+        close(output_);
+}
+
+std::optional<std::string> Process::read_line(int timeout_ms)
+{
+    for (;;) {
+        size_t newline = pending_.find('\n');
+        if (newline != std::string::npos) {
+            std::string line = pending_.substr(0, newline);
+            pending_.erase(0, newline + 1);
+            return line;
+        }
+        pollfd p{output_, POLLIN, 0};
+        if (::poll(&p, 1, timeout_ms) <= 0)
+            return std::nullopt;
+        char buffer[256];
+        ssize_t n = read(output_, buffer, sizeof buffer);
+        if (n <= 0)
+            return std::nullopt;
+        pending_.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+std::string Process::read_rest()
+{
+    char buffer[256];
+    ssize_t n;
+    while ((n = read(output_, buffer, sizeof buffer)) > 0)
+        pending_.append(buffer, static_cast<size_t>(n));
+    return std::exchange(pending_, {});
+}
+
+int Process::wait()
+{
+    if (status_ >= 0)
+        return status_;
+    int raw = 0;
+    // A program that does not end within 5 s is killed: status 128 + 9.
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && (ended = waitpid(pid_, &raw, WNOHANG)) == 0; i++)
+        usleep(10000);
+    if (ended == 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &raw, 0);
+    }
+    status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return status_;
+}
+
+int Process::interrupt()
+{
+    kill(pid_, SIGINT);
+    return wait();
+}
+
+Device::Device(int flags, const char* path) : fd_(open(path, O_RDWR | flags))
+{
+}
+
+Device::~Device()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+long Device::command(unsigned long number, void* argument) const
+{
+    long result = ioctl(fd_, number, argument);
+    return result < 0 ? -errno : result;
+}
+
+long Device::read_record(tcr7750_time& record) const
+{
+    ssize_t n = read(fd_, &record, sizeof record);
+    return n < 0 ? -errno : n;
+}
+
+int Device::poll_events(int timeout_ms) const
+{
+    pollfd p{fd_, POLLIN | POLLOUT | POLLRDNORM, 0};
+    return ::poll(&p, 1, timeout_ms) < 0 ? -errno : p.revents;
+}
+
+} // namespace guest

@@ -1,0 +1,138 @@
+// What the guest programs share: the simulated board's debugfs controls, the
+// kernel log, loading and unloading the modules, and the device itself.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "tcr7750_ioctl.h"
+
+namespace guest {
+
+// One register access as the board saw it.
+struct Access {
+    char direction; // 'R' or 'W'
+    unsigned offset;
+    unsigned width;
+    uint32_t value;
+    bool operator==(const Access&) const = default;
+};
+std::string to_string(const Access& access);
+
+// The simulated board (tests/kernel/board), through its debugfs files.
+namespace board {
+// Runs one board command; false when the board refused it.
+bool command(const std::string& line);
+std::map<std::string, std::string> state();
+uint64_t state_number(const std::string& name);
+std::vector<Access> log();
+std::vector<Access> writes(); // the log's writes only
+void clear_log();
+int irq();       // the board's interrupt line
+int spare_irq(); // an unused line that may be shared
+int busy_irq();  // a line held without sharing
+} // namespace board
+
+// One record of the kernel log.
+struct LogLine {
+    int level;
+    std::string text;
+};
+
+// The kernel log from the moment of construction on.
+class KernelLog {
+public:
+    KernelLog();
+    ~KernelLog();
+    KernelLog(const KernelLog&) = delete;
+    KernelLog& operator=(const KernelLog&) = delete;
+    std::vector<LogLine> lines(); // all new lines, this one's owned by anyone
+    std::optional<LogLine> find(const std::string& prefix);
+
+private:
+    int fd_;
+    std::vector<LogLine> seen_;
+};
+
+// The level printk gives a line that names none.
+int default_log_level();
+
+// Modules.  Results are the exit status of the node scripts, or an errno.
+int load_driver(const std::string& parameters = "");
+int unload_driver();
+bool driver_loaded();
+int insert_module(const std::string& path, const std::string& parameters); // 0 or errno
+int remove_module(const std::string& name);                                // 0 or errno
+int load_board();
+int unload_board();
+
+// The device's major number in /proc/devices, or -1.
+int device_major();
+// The line of /proc/interrupts for this interrupt, or "" when it has none.
+std::string interrupts_line(int irq);
+// What /proc/irq/N/spurious says of unhandled interrupts: it changes with
+// each interrupt that no handler claimed.
+std::string unhandled_interrupts(int irq);
+
+// A clean start: the board reset to its power-on registers, the driver
+// (re)loaded with these parameters, the access log empty.
+void fresh_driver(const std::string& parameters = "");
+
+// The same, as a member that fixtures declare before their open devices.
+struct FreshDriver {
+    explicit FreshDriver(const std::string& parameters = "") { fresh_driver(parameters); }
+};
+
+// True once thread (or process) tid sleeps in read() (waits up to 2 s).
+bool sleeping_in_read(pid_t tid);
+
+// CLOCK_MONOTONIC, the kernel's ktime_get_ns(), in nanoseconds.
+uint64_t monotonic_ns();
+
+// A program run with its standard output and error on a pipe.
+class Process {
+public:
+    explicit Process(const std::vector<std::string>& argv);
+    ~Process(); // kills it if it still runs
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    pid_t pid() const { return pid_; }
+    // The next line of output without its newline; nullopt at the end or
+    // when none comes within the time.
+    std::optional<std::string> read_line(int timeout_ms = 2000);
+    std::string read_rest(); // everything up to the end of output
+    int wait();              // the exit status, or 128 + the signal that ended it;
+                             // killed after 5 s
+    int interrupt();         // SIGINT, then wait()
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string pending_;
+    int status_ = -1;
+};
+
+// An open handle on the device.
+class Device {
+public:
+    explicit Device(int flags = 0, const char* path = TCR7750_DEVICE_PATH);
+    ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+    int fd() const { return fd_; }
+    bool is_open() const { return fd_ >= 0; }
+    // ioctl: the result, or -errno.
+    long command(unsigned long number, void* argument = nullptr) const;
+    // read: bytes read, or -errno.
+    long read_record(tcr7750_time& record) const;
+    int poll_events(int timeout_ms = 0) const;
+
+private:
+    int fd_;
+};
+
+} // namespace guest

@@ -1,0 +1,82 @@
+// Unloading tcr7750_drv: refused while open, the last control write, and the
+// interrupt freed only when one was taken.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "guest_support.h"
+#include "tcr7750_regs.h"
+
+using namespace guest;
+
+namespace {
+
+class UnloadTest : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (!driver_loaded())
+            load_driver();
+    }
+};
+
+TEST_F(UnloadTest, RefusedWhileAHandleIsOpen)
+{
+    fresh_driver();
+    {
+        Device device;
+        ASSERT_TRUE(device.is_open());
+        int error = remove_module("tcr7750_drv");
+        EXPECT_TRUE(error == EWOULDBLOCK || error == EBUSY) << error;
+        EXPECT_TRUE(driver_loaded());
+        EXPECT_TRUE(board::writes().empty()) << "a refused unload touches nothing";
+    }
+    EXPECT_EQ(remove_module("tcr7750_drv"), 0);
+}
+
+TEST_F(UnloadTest, WritesTheShadowWithAcknowledgeAndKeepsEnables)
+{
+    fresh_driver();
+    {
+        Device device;
+        uint16_t period = 10;
+        uint8_t falling = 1, afnor = TCR7750_IRIG_MODE_AFNOR;
+        ASSERT_EQ(device.command(TCR7750_IOC_SET_PERIOD, &period), 0);
+        ASSERT_EQ(device.command(TCR7750_IOC_ENABLE_TS, &falling), 0);
+        ASSERT_EQ(device.command(TCR7750_IOC_SET_IRIG_MODE, &afnor), 0);
+    }
+    board::clear_log();
+    KernelLog log;
+    ASSERT_EQ(unload_driver(), 0);
+    std::vector<Access> expected{{'W', REG_CONTROL, 2, 0x0027 | CTL_PERIODIC_ACK}};
+    EXPECT_EQ(board::writes(), expected);
+    EXPECT_EQ(board::state()["control"], "0x0027") << "the enables stay set on the board";
+    auto unloaded = log.find("tcr7750 unloaded");
+    ASSERT_TRUE(unloaded);
+    EXPECT_EQ(unloaded->level, 6);
+    EXPECT_EQ(device_major(), -1);
+}
+
+TEST_F(UnloadTest, FreesTheInterruptItTook)
+{
+    fresh_driver();
+    int line = board::irq();
+    EXPECT_NE(interrupts_line(line).find("tcr7750"), std::string::npos);
+    ASSERT_EQ(unload_driver(), 0);
+    EXPECT_EQ(interrupts_line(line).find("tcr7750"), std::string::npos);
+}
+
+TEST_F(UnloadTest, FreesNothingWhenNoInterruptWasTaken)
+{
+    for (std::string parameters : {std::string("irq=-1"), "irq=" + std::to_string(board::busy_irq())}) {
+        fresh_driver(parameters);
+        KernelLog log;
+        ASSERT_EQ(unload_driver(), 0) << parameters;
+        for (const LogLine& line : log.lines())
+            EXPECT_EQ(line.text.find("free"), std::string::npos) << line.text;
+        EXPECT_NE(interrupts_line(board::busy_irq()).find("tcr7750_board busy"), std::string::npos)
+            << "the line the driver was refused still belongs to its holder";
+    }
+}
+
+} // namespace
