@@ -1,6 +1,5 @@
 #include "testbench/Main.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "tcr7750.h"
