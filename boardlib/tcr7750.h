@@ -22,7 +22,10 @@
 #define TCR7750_CALL __cdecl
 #else
 #define TCR7750_CALL
-/* The Windows date-time record, for builds where Windows does not supply it. */
+/* The Windows date-time record, for builds where Windows does not supply it
+ * (the window toolkit's headless types declare it too, under the same guard). */
+#ifndef TCR7750_SYSTEMTIME_DEFINED
+#define TCR7750_SYSTEMTIME_DEFINED
 typedef struct _SYSTEMTIME {
     uint16_t wYear;
     uint16_t wMonth;
@@ -33,6 +36,7 @@ typedef struct _SYSTEMTIME {
     uint16_t wSecond;
     uint16_t wMilliseconds;
 } SYSTEMTIME;
+#endif
 #endif
 
 #ifdef __cplusplus

@@ -24,6 +24,14 @@ for folder in boardlib sim-dll; do
   scripts/check_dll_exports.sh i686-w64-mingw32 "build/windows-x86/$folder"
   scripts/check_dll_exports.sh x86_64-w64-mingw32 "build/windows-x64/$folder"
 done
+probedesk_imports=(OpenBoard CloseBoard GetBoardStatus GetBoardDateTime GetTD GetTDEx GetH0 GetBoardVersion
+  SetBoardInitialYear SetIrigMode GetBoardTimestamp EnableTimestampInterrupt EnablePeriodicInterrupt
+  WaitForTimestampInterrupt WaitForPeriodicInterrupt DisableBoardInterrupts)
+for target in i686-w64-mingw32:windows-x86 x86_64-w64-mingw32:windows-x64; do
+  triplet=${target%%:*} preset=${target#*:}
+  scripts/check_imports.sh "$triplet" "build/$preset/testbench/probedesk.exe" "${probedesk_imports[@]}"
+  scripts/check_exe_resources.sh "$triplet" "build/$preset/testbench/probedesk.exe" MAINICON 2.0.0.0 2.0.0.0 0x040C 1252
+done
 
 echo "== kernel module in QEMU (tests/kernel)"
 tests/kernel/run
