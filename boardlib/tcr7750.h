@@ -24,8 +24,8 @@
 #define TCR7750_CALL
 /* The Windows date-time record, for builds where Windows does not supply it
  * (the window toolkit's headless types declare it too, under the same guard). */
-#ifndef SYSTEMTIME_DEFINED
-#define SYSTEMTIME_DEFINED
+#ifndef TCR7750_SYSTEMTIME_DEFINED
+#define TCR7750_SYSTEMTIME_DEFINED
 typedef struct _SYSTEMTIME {
     uint16_t wYear;
     uint16_t wMonth;

@@ -43,10 +43,10 @@ using HKEY = HKEY__*;
 #define FALSE 0
 #endif
 
-// The board library's header defines the same record for the same reason;
-// whichever comes first defines it.
-#ifndef SYSTEMTIME_DEFINED
-#define SYSTEMTIME_DEFINED
+// The same record as the board library's header declares for non-Windows
+// builds, under the same guard, so a unit may include both.
+#ifndef TCR7750_SYSTEMTIME_DEFINED
+#define TCR7750_SYSTEMTIME_DEFINED
 typedef struct _SYSTEMTIME {
     WORD wYear;
     WORD wMonth;

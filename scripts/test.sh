@@ -24,9 +24,17 @@ for folder in boardlib sim-dll; do
   scripts/check_dll_exports.sh i686-w64-mingw32 "build/windows-x86/$folder"
   scripts/check_dll_exports.sh x86_64-w64-mingw32 "build/windows-x64/$folder"
 done
+probedesk_imports=(OpenBoard CloseBoard GetBoardStatus GetBoardDateTime GetTD GetTDEx GetH0 GetBoardVersion
+  SetBoardInitialYear SetIrigMode GetBoardTimestamp EnableTimestampInterrupt EnablePeriodicInterrupt
+  WaitForTimestampInterrupt WaitForPeriodicInterrupt DisableBoardInterrupts)
 horalign_imports=(OpenBoard CloseBoard GetBoardDateTime GetBoardVersion SetBoardInitialYear SetIrigMode)
-scripts/check_imports.sh i686-w64-mingw32 build/windows-x86/clockkeeper/horalign.exe "${horalign_imports[@]}"
-scripts/check_imports.sh x86_64-w64-mingw32 build/windows-x64/clockkeeper/horalign.exe "${horalign_imports[@]}"
+for target in i686-w64-mingw32:windows-x86 x86_64-w64-mingw32:windows-x64; do
+  triplet=${target%%:*} preset=${target#*:}
+  scripts/check_imports.sh "$triplet" "build/$preset/testbench/probedesk.exe" "${probedesk_imports[@]}"
+  scripts/check_exe_resources.sh "$triplet" "build/$preset/testbench/probedesk.exe" MAINICON 2.0.0.0 2.0.0.0 0x040C 1252
+  scripts/check_imports.sh "$triplet" "build/$preset/clockkeeper/horalign.exe" "${horalign_imports[@]}"
+  scripts/check_exe_resources.sh "$triplet" "build/$preset/clockkeeper/horalign.exe" MAINICON 5.0.0.0 5.0.0.0 0x0409 1252
+done
 
 echo "== kernel module in QEMU (tests/kernel)"
 tests/kernel/run
@@ -37,3 +45,8 @@ cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
 build/linux-release/bench/boardlib_bench --benchmark_min_time=0.2
 tests/kernel/guest-run -- sh -c 'latency_bench && tickprint_bench 60'
+
+echo "== Windows programs end to end under Wine"
+cmake --preset windows-x64
+cmake --build --preset windows-x64
+tests/wine/run-e2e
