@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "../common/datetime.h"
 #include "simulated_windriver.h"
 #include "tcr7750.h"
 #include "windriver.h"
@@ -34,20 +35,6 @@ inline std::string describe(unsigned offset, unsigned width, int direction, uint
     else
         std::snprintf(text, sizeof text, "R%u 0x%02X", width * 8, offset);
     return text;
-}
-
-inline tcr7750_datetime datetime(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute,
-                                  uint8_t second, uint32_t microsecond)
-{
-    tcr7750_datetime t{};
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    t.microsecond = microsecond;
-    return t;
 }
 
 class LibraryTest : public ::testing::Test {

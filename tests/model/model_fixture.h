@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "board_model.h"
+#include "../common/datetime.h"
 
 class ModelTest : public ::testing::Test {
 protected:
@@ -21,14 +22,7 @@ protected:
     void set_time(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute,
                   uint8_t second, uint32_t microsecond)
     {
-        tcr7750_datetime t{};
-        t.year = year;
-        t.month = month;
-        t.day = day;
-        t.hour = hour;
-        t.minute = minute;
-        t.second = second;
-        t.microsecond = microsecond;
+        tcr7750_datetime t = datetime(year, month, day, hour, minute, second, microsecond);
         tcr7750_model_set_datetime(&board, &t);
     }
 
