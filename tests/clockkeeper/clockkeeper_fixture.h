@@ -13,7 +13,7 @@
 #include "ThClk1.h"
 #include "forms/fake_os.h"
 #include "forms/headless.h"
-#include "../boardlib/library_fixture.h"  // datetime()
+#include "../common/datetime.h"
 #include "simulated_windriver.h"
 #include "tcr7750.h"
 #include "tcr7750_regs.h"
