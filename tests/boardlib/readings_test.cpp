@@ -13,14 +13,15 @@ protected:
                          uint16_t dayOfYear = 0)
     {
         ASSERT_EQ(SetIrigMode(2), 0);
-        tcr7750_time_difference td{};
-        td.negative = negative;
-        td.state_s = stateS;
-        td.day_of_year = dayOfYear;
-        td.hours = h;
-        td.minutes = m;
-        td.seconds = s;
-        td.microseconds = u;
+        tcr7750_time_difference td{
+            .negative = negative,
+            .state_s = stateS,
+            .day_of_year = dayOfYear,
+            .hours = h,
+            .minutes = m,
+            .seconds = s,
+            .microseconds = u,
+        };
         sim.set_time_difference(td);
         sim.clear_logs();
     }

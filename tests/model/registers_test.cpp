@@ -105,14 +105,15 @@ TEST_F(RegistersTest, WideWriteSetsControlAndInitialYearTogether)
 TEST_F(RegistersTest, TdDecodingShowsTheTimeDifference)
 {
     set_time(2008, 2, 14, 10, 2, 3, 500);
-    tcr7750_time_difference td{};
-    td.negative = 1;
-    td.state_s = 1;
-    td.day_of_year = 12;
-    td.hours = 0;
-    td.minutes = 1;
-    td.seconds = 0;
-    td.microseconds = 250000;
+    tcr7750_time_difference td{
+        .negative = 1,
+        .state_s = 1,
+        .day_of_year = 12,
+        .hours = 0,
+        .minutes = 1,
+        .seconds = 0,
+        .microseconds = 250000,
+    };
     tcr7750_model_set_time_difference(&board, &td);
     tcr7750_model_set_status(&board, ST_FRAME_OK | ST_SIGN_NEGATIVE | ST_STATE_S);
     EXPECT_EQ(read16(REG_HOURS), 10u) << "standard decoding shows the time";

@@ -136,13 +136,15 @@ TEST_F(Handlers, TdAndH0LinesInTheTdDecoding)
 {
     OpenDevice();
     sim.set_status(ST_FRAME_OK);
-    tcr7750_time_difference td{};
-    td.state_s = 1;
-    td.day_of_year = 75;
-    td.hours = 1;
-    td.minutes = 2;
-    td.seconds = 3;
-    td.microseconds = 4;
+    tcr7750_time_difference td{
+        .negative = 0,
+        .state_s = 1,
+        .day_of_year = 75,
+        .hours = 1,
+        .minutes = 2,
+        .seconds = 3,
+        .microseconds = 4,
+    };
     sim.set_time_difference(td);
     form->RadioGroup2->SetItemIndex(2);  // "TD"
     ASSERT_TRUE(Press(form->Button7));
