@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-2.0
+/*
+ * How register accesses reach the model.  Plain memory cannot tell a board
+ * that it was written twice with the same value, nor that a read should clear
+ * a pending bit.  So the board puts kprobes on the kernel's MMIO accessors
+ * (ioread8/16/32, iowrite8/16/32; out-of-line functions on x86) and turns
+ * every access that lands in its page into tcr7750_model_read() or
+ * tcr7750_model_write(), before the access itself executes:
+ *  - a read first writes the model's answer into the page, so the accessor
+ *    returns exactly what the model returned, side effects included (reading
+ *    the time-stamp registers clears their pending bits);
+ *  - a write goes to the model (pulse bits, counters and the access log see
+ *    every write, also two equal ones); the page is then refreshed and the
+ *    accessor's own store lands on it, to be overwritten at the next refresh.
+ * Accesses made without those accessors (readw, memcpy_fromio) see the page,
+ * which holds the model's registers as of the last model operation.
+ */
+#include <linux/io.h>
+#include <linux/kprobes.h>
+#include <linux/mm.h>
+
+#include "board.h"
+
+static void __iomem *page;
+
+int map_page(void)
+{
+	page = ioremap(BOARD_PHYS, TCR7750_WINDOW_SIZE);
+	return page ? 0 : -ENOMEM;
+}
+
+void unmap_page(void)
+{
+	iounmap(page);
+}
+
+/* The page shows the model's registers; under board_model_lock. */
+void refresh_page(void)
+{
+	memcpy_toio(page, board_model.window, TCR7750_WINDOW_SIZE);
+}
+
+/* The window offset of an MMIO address, or -1 when it is not the board's. */
+static long board_offset(unsigned long address)
+{
+	phys_addr_t phys;
+
+	if (!is_vmalloc_addr((void *)address))
+		return -1;
+	phys = slow_virt_to_phys((void *)address);
+	if (phys < BOARD_PHYS || phys >= BOARD_PHYS + TCR7750_WINDOW_SIZE)
+		return -1;
+	return phys - BOARD_PHYS;
+}
+
+static void model_read_into_page(unsigned long address, unsigned int width)
+{
+	long offset = board_offset(address);
+	unsigned long flags;
+	u32 value;
+
+	if (offset < 0)
+		return;
+	spin_lock_irqsave(&board_model_lock, flags);
+	value = tcr7750_model_read(&board_model, offset, width);
+	refresh_page();
+	/* The accessor returns what the model answered, before its side effects. */
+	memcpy_toio(page + offset, &value, width);
+	spin_unlock_irqrestore(&board_model_lock, flags);
+}
+
+static void model_write_from_accessor(unsigned long address, unsigned int width, u32 value)
+{
+	long offset = board_offset(address);
+	unsigned long flags;
+
+	if (offset < 0)
+		return;
+	spin_lock_irqsave(&board_model_lock, flags);
+	tcr7750_model_write(&board_model, offset, width, value);
+	refresh_page();
+	schedule_tick(); /* a new period or enable moves the next interrupt */
+	spin_unlock_irqrestore(&board_model_lock, flags);
+}
+
+/* x86-64: the first argument in di, the second in si. */
+static int on_ioread8(struct kprobe *p, struct pt_regs *regs)
+{
+	model_read_into_page(regs->di, 1);
+	return 0;
+}
+
+static int on_ioread16(struct kprobe *p, struct pt_regs *regs)
+{
+	model_read_into_page(regs->di, 2);
+	return 0;
+}
+
+static int on_ioread32(struct kprobe *p, struct pt_regs *regs)
+{
+	model_read_into_page(regs->di, 4);
+	return 0;
+}
+
+static int on_iowrite8(struct kprobe *p, struct pt_regs *regs)
+{
+	model_write_from_accessor(regs->si, 1, (u8)regs->di);
+	return 0;
+}
+
+static int on_iowrite16(struct kprobe *p, struct pt_regs *regs)
+{
+	model_write_from_accessor(regs->si, 2, (u16)regs->di);
+	return 0;
+}
+
+static int on_iowrite32(struct kprobe *p, struct pt_regs *regs)
+{
+	model_write_from_accessor(regs->si, 4, (u32)regs->di);
+	return 0;
+}
+
+static struct kprobe accessor_probes[] = {
+	{ .symbol_name = "ioread8", .pre_handler = on_ioread8 },
+	{ .symbol_name = "ioread16", .pre_handler = on_ioread16 },
+	{ .symbol_name = "ioread32", .pre_handler = on_ioread32 },
+	{ .symbol_name = "iowrite8", .pre_handler = on_iowrite8 },
+	{ .symbol_name = "iowrite16", .pre_handler = on_iowrite16 },
+	{ .symbol_name = "iowrite32", .pre_handler = on_iowrite32 },
+};
+
+static struct kprobe *accessor_probe_list[ARRAY_SIZE(accessor_probes)];
+
+int hook_accessors(void)
+{
+	size_t i;
+
+	for (i = 0; i < ARRAY_SIZE(accessor_probes); i++)
+		accessor_probe_list[i] = &accessor_probes[i];
+	return register_kprobes(accessor_probe_list, ARRAY_SIZE(accessor_probe_list));
+}
+
+void unhook_accessors(void)
+{
+	unregister_kprobes(accessor_probe_list, ARRAY_SIZE(accessor_probe_list));
+}
