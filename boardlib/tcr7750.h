@@ -17,33 +17,17 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "systemtime.h"
+#include "tcr7750_static_assert.h"
+
 #ifdef _WIN32
-#include <windows.h> /* SYSTEMTIME */
 #define TCR7750_CALL __cdecl
 #else
 #define TCR7750_CALL
-/* The Windows date-time record, for builds where Windows does not supply it
- * (the window toolkit's headless types declare it too, under the same guard). */
-#ifndef TCR7750_SYSTEMTIME_DEFINED
-#define TCR7750_SYSTEMTIME_DEFINED
-typedef struct _SYSTEMTIME {
-    uint16_t wYear;
-    uint16_t wMonth;
-    uint16_t wDayOfWeek;
-    uint16_t wDay;
-    uint16_t wHour;
-    uint16_t wMinute;
-    uint16_t wSecond;
-    uint16_t wMilliseconds;
-} SYSTEMTIME;
-#endif
 #endif
 
 #ifdef __cplusplus
-#define TCR7750_STATIC_ASSERT(condition, message) static_assert(condition, message)
 extern "C" {
-#else
-#define TCR7750_STATIC_ASSERT(condition, message) _Static_assert(condition, message)
 #endif
 
 /* A TD reading: the time difference decoded by the board. */
@@ -104,7 +88,6 @@ int32_t TCR7750_CALL DisableBoardInterrupts(void);
 }
 #endif
 
-TCR7750_STATIC_ASSERT(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME is 16 bytes");
 TCR7750_STATIC_ASSERT(sizeof(TdRecord) == 12, "TdRecord is 12 bytes");
 TCR7750_STATIC_ASSERT(offsetof(TdRecord, Sign) == 1, "TdRecord.Sign at 1");
 TCR7750_STATIC_ASSERT(offsetof(TdRecord, Hours) == 2, "TdRecord.Hours at 2");

@@ -10,11 +10,6 @@ using namespace forms;
 
 namespace {
 
-// The lower bit of ST_TIMESTAMP_IRQ: the board must not report it for a
-// periodic clock update.
-constexpr std::uint16_t kStampPendingBit = 0x0002;
-static_assert((kStampPendingBit & ST_TIMESTAMP_IRQ) == kStampPendingBit);
-
 // The privilege state belongs to the whole process: dropping the privileges
 // on one thread would make SetSystemTime fail on another.
 std::mutex clockSettingMutex;
@@ -115,7 +110,7 @@ void ThClkVerify::ReadBoard()
 bool ThClkVerify::UpdateDue(std::uint16_t ticks) const
 {
     return ReadResult == 0 && static_cast<int>(ticks) >= Interval &&
-           (BoardStatus & (ST_FRAME_OK | kStampPendingBit)) == ST_FRAME_OK;
+           (BoardStatus & (ST_FRAME_OK | ST_RISE_CAPTURED)) == ST_FRAME_OK;
 }
 
 void ThClkVerify::Execute()

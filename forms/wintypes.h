@@ -43,22 +43,7 @@ using HKEY = HKEY__*;
 #define FALSE 0
 #endif
 
-// The same record as the board library's header declares for non-Windows
-// builds, under the same guard, so a unit may include both.
-#ifndef TCR7750_SYSTEMTIME_DEFINED
-#define TCR7750_SYSTEMTIME_DEFINED
-typedef struct _SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;
-    WORD wDayOfWeek;
-    WORD wDay;
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
-} SYSTEMTIME;
-#endif
-static_assert(sizeof(SYSTEMTIME) == 16);
+#include "systemtime.h"  // the record the board library fills, too
 
 struct OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize;

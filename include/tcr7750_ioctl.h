@@ -16,11 +16,7 @@
 #include <stddef.h>
 #endif
 
-#ifdef __cplusplus
-#define TCR7750_STATIC_ASSERT(condition, message) static_assert(condition, message)
-#else
-#define TCR7750_STATIC_ASSERT(condition, message) _Static_assert(condition, message)
-#endif
+#include "tcr7750_static_assert.h"
 
 #define TCR7750_DEVICE_NAME "tcr7750"     /* as listed in /proc/devices */
 #define TCR7750_DEVICE_PATH "/dev/tcr7750"
@@ -48,8 +44,8 @@
 #define TCR7750_IRIG_MODE_AFNOR    2
 #define TCR7750_IRIG_MODE_TD       3
 
-#define TCR7750_VERSION_SIZE 16
-#define TCR7750_DUMP_SIZE    256
+/* GET_VERSION copies the REG_VERSION_SIZE bytes of the version text, DUMP the
+ * TCR7750_WINDOW_SIZE bytes of the register window (tcr7750_regs.h). */
 
 #if defined(__SIZEOF_POINTER__) && __SIZEOF_POINTER__ == 8
 TCR7750_STATIC_ASSERT(TCR7750_IOC_DISABLE == 0x0000E000u, "command 0");

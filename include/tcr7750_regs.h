@@ -81,7 +81,14 @@
 /* ---- REG_STATUS bits ----------------------------------------------------- */
 
 #define ST_FRAME_OK          0x0001  /* time code frame received correctly */
-#define ST_TIMESTAMP_IRQ     0x0006  /* a time-stamp interrupt is pending (either bit) */
+/*
+ * A time-stamp interrupt is pending: bit 1 for an edge captured on the
+ * rising side, bit 2 on the falling side.  The drivers take either bit as a
+ * time-stamp interrupt; the clock keeper waits while bit 1 is set.
+ */
+#define ST_RISE_CAPTURED     0x0002
+#define ST_FALL_CAPTURED     0x0004
+#define ST_TIMESTAMP_IRQ     (ST_RISE_CAPTURED | ST_FALL_CAPTURED)
 #define ST_PERIODIC_IRQ      0x0008  /* a periodic interrupt is pending */
 #define ST_ERROR_CODE        0x00F0  /* 4-bit error code, meaningful when ST_FRAME_OK is clear */
 #define ST_ERROR_CODE_SHIFT  4

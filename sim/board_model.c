@@ -265,11 +265,11 @@ void tcr7750_model_edge(struct tcr7750_model *m, enum tcr7750_edge edge)
 	if (edge == TCR7750_EDGE_RISING) {
 		put32(m, REG_RISE_SECONDS, seconds_of_day);
 		put32(m, REG_RISE_MICROSECONDS, t.microsecond);
-		m->pending |= TCR7750_ST_RISE_CAPTURED;
+		m->pending |= ST_RISE_CAPTURED;
 	} else {
 		put32(m, REG_FALL_SECONDS, seconds_of_day);
 		put32(m, REG_FALL_MICROSECONDS, t.microsecond);
-		m->pending |= TCR7750_ST_FALL_CAPTURED;
+		m->pending |= ST_FALL_CAPTURED;
 	}
 	update_line(m);
 }

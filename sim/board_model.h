@@ -15,7 +15,8 @@
  *  - The decoded time starts at 2008-01-01 00:00:00 UTC until the host sets
  *    one (hosts set the current UTC time).  Day of year counts from 1.
  *    Day of week counts 0 = Sunday to 6 = Saturday, as Windows does.
- *  - Status bit 1 flags a captured rising edge, bit 2 a falling one.
+ *  - Status bit 1 flags a captured rising edge, bit 2 a falling one
+ *    (ST_RISE_CAPTURED, ST_FALL_CAPTURED).
  *  - A read that touches the time-stamp registers (0x88-0x97) clears both
  *    time-stamp pending bits: that is how the service sequence, which writes
  *    nothing, acknowledges them.
@@ -62,10 +63,6 @@ extern "C" {
 
 /* Default version text: "TCR7750" at 0xE0, "SIM 1.0" at 0xE8, zero bytes between. */
 #define TCR7750_MODEL_DEFAULT_VERSION "TCR7750\0SIM 1.0"
-
-/* Status bits owned by the time-stamp input (the model's choice of edge). */
-#define TCR7750_ST_RISE_CAPTURED 0x0002
-#define TCR7750_ST_FALL_CAPTURED 0x0004
 
 struct tcr7750_datetime {
 	uint16_t year;

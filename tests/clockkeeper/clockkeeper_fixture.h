@@ -54,7 +54,7 @@ protected:
     // A time stamp captured on the rising edge: status bit 1 until read.
     void RaiseStampPending()
     {
-        board.with_board([](tcr7750_model& m) { tcr7750_model_raise_pending(&m, TCR7750_ST_RISE_CAPTURED); });
+        board.with_board([](tcr7750_model& m) { tcr7750_model_raise_pending(&m, ST_RISE_CAPTURED); });
     }
     void ClearStampPending()
     {

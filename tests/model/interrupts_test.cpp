@@ -108,7 +108,7 @@ TEST_F(InterruptsTest, ChosenEdgeIsLatchedWithSecondsOfDay)
 
     tcr7750_model_edge(&board, TCR7750_EDGE_RISING);
     EXPECT_TRUE(tcr7750_model_line(&board));
-    EXPECT_EQ(read16(REG_STATUS) & ST_TIMESTAMP_IRQ, unsigned(TCR7750_ST_RISE_CAPTURED));
+    EXPECT_EQ(read16(REG_STATUS) & ST_TIMESTAMP_IRQ, unsigned(ST_RISE_CAPTURED));
     EXPECT_EQ(read32(REG_RISE_SECONDS), 3723u);
     EXPECT_EQ(read32(REG_RISE_MICROSECONDS), 250000u);
     EXPECT_EQ(read32(REG_FALL_SECONDS), 0u);
@@ -127,7 +127,7 @@ TEST_F(InterruptsTest, FallingEdgeChoiceLatchesFallRegistersAndKeepsTheRiseCaptu
     tcr7750_model_edge(&board, TCR7750_EDGE_RISING);
     EXPECT_EQ(read16(REG_STATUS) & ST_TIMESTAMP_IRQ, 0u);
     tcr7750_model_edge(&board, TCR7750_EDGE_FALLING);
-    EXPECT_EQ(read16(REG_STATUS) & ST_TIMESTAMP_IRQ, unsigned(TCR7750_ST_FALL_CAPTURED));
+    EXPECT_EQ(read16(REG_STATUS) & ST_TIMESTAMP_IRQ, unsigned(ST_FALL_CAPTURED));
     EXPECT_EQ(read32(REG_FALL_SECONDS), 11u);
     EXPECT_EQ(read32(REG_FALL_MICROSECONDS), 42u);
     EXPECT_EQ(read32(REG_RISE_SECONDS), 10u) << "the last rising capture is kept";
@@ -162,7 +162,7 @@ TEST_F(InterruptsTest, DisableStrobeClearsEveryPendingBit)
     write16(REG_CONTROL, CTL_PERIODIC_ENABLE | CTL_TIMESTAMP_ENABLE);
     tcr7750_model_edge(&board, TCR7750_EDGE_RISING);
     advance(100 * kMs);
-    ASSERT_EQ(read16(REG_STATUS) & ST_BOARD_IRQ, unsigned(ST_PERIODIC_IRQ | TCR7750_ST_RISE_CAPTURED));
+    ASSERT_EQ(read16(REG_STATUS) & ST_BOARD_IRQ, unsigned(ST_PERIODIC_IRQ | ST_RISE_CAPTURED));
     write16(REG_CONTROL, CTL_DISABLE_STROBE);
     EXPECT_EQ(read16(REG_STATUS) & ST_BOARD_IRQ, 0u);
     EXPECT_EQ(read16(REG_CONTROL), 0u);

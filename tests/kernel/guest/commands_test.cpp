@@ -194,7 +194,7 @@ TEST_F(CommandsTest, StoredTimestampIsZeroBeforeAnyTimestampInterrupt)
 
 TEST_F(CommandsTest, VersionIsSixteenRawBytesReadOneByOne)
 {
-    std::array<char, TCR7750_VERSION_SIZE> version{};
+    std::array<char, REG_VERSION_SIZE> version{};
     ASSERT_EQ(device.command(TCR7750_IOC_GET_VERSION, version.data()), 0);
     EXPECT_EQ(std::memcmp(version.data(), TCR7750_MODEL_DEFAULT_VERSION, 16), 0);
     auto log = board::log();
@@ -208,7 +208,7 @@ TEST_F(CommandsTest, DumpCopiesTheWholeWindow)
     board::command("time 2010 7 4 1 2 3 0");
     board::command("status 0x0F01");
     ASSERT_EQ(set_mode(TCR7750_IRIG_MODE_AFNOR), 0);
-    std::array<uint8_t, TCR7750_DUMP_SIZE> window{};
+    std::array<uint8_t, TCR7750_WINDOW_SIZE> window{};
     ASSERT_EQ(device.command(TCR7750_IOC_DUMP, window.data()), 0);
     auto at16 = [&](unsigned offset) { return window[offset] | window[offset + 1] << 8; };
     EXPECT_EQ(at16(REG_STATUS), 0x0F01);

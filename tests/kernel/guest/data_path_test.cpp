@@ -211,7 +211,7 @@ TEST_F(DataPathTest, TimestampInterruptLatchesAllFourWords)
     EXPECT_EQ(ts.rise_microseconds, 750u);
     EXPECT_EQ(ts.fall_seconds, 3600u);
     EXPECT_EQ(ts.fall_microseconds, 250u);
-    std::vector<Access> service{{'R', REG_STATUS, 2, TCR7750_ST_RISE_CAPTURED},
+    std::vector<Access> service{{'R', REG_STATUS, 2, ST_RISE_CAPTURED},
                                 {'R', REG_RISE_SECONDS, 4, 7201},
                                 {'R', REG_RISE_MICROSECONDS, 4, 750},
                                 {'R', REG_FALL_SECONDS, 4, 3600},
