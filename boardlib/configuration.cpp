@@ -8,15 +8,15 @@
 namespace tcr7750 {
 namespace {
 
-// The caller's mode numbers: 2 (TD) and 3 (H0) share one decoding.
+// TD and H0 share one decoding.
 uint16_t decoding_field(uint32_t mode)
 {
     switch (mode) {
-    case 1:
-        return CTL_MODE_FIELD_AFNOR;
-    case 2:
-    case 3:
-        return CTL_MODE_FIELD_TD;
+    case TCR7750_DECODE_AFNOR:
+        return CTL_MODE_AFNOR;
+    case TCR7750_DECODE_TD:
+    case TCR7750_DECODE_H0:
+        return CTL_MODE_TD;
     default:
         return CTL_MODE_STANDARD;
     }

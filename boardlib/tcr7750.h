@@ -56,6 +56,12 @@ typedef struct EdgeStamp {
     int32_t Microseconds;
 } EdgeStamp;
 
+/* The decoding modes SetIrigMode takes; any other value selects standard IRIG B. */
+#define TCR7750_DECODE_STANDARD 0  /* standard IRIG B */
+#define TCR7750_DECODE_AFNOR    1  /* AFNOR, which also decodes IEEE 1344 frames */
+#define TCR7750_DECODE_TD       2  /* the TD reading */
+#define TCR7750_DECODE_H0       3  /* the H0 reading: the same decoding as TD */
+
 /* Size of the buffer GetBoardVersion fills: 15 characters and a zero. */
 #define TCR7750_VERSION_TEXT_SIZE 16
 

@@ -117,7 +117,7 @@ void TForm1::FormCreate(TObject*)
         Timer1->SetEnabled(true);
     }
     // Without the board the library has told the user; the window stays.
-    SetIrigMode(0);
+    SetIrigMode(TCR7750_DECODE_STANDARD);
 }
 
 void TForm1::AddTrayIcon()
@@ -210,7 +210,7 @@ void TForm1::RadioGroup1Click(TObject*)
     Panel1->SetVisible(item == kStandardItem);
     Panel2->SetVisible(item == kIeee1344Item);
     // AFNOR and IEEE 1344 frames are decoded alike.
-    SetIrigMode(item == kStandardItem ? 0 : 1);
+    SetIrigMode(item == kStandardItem ? TCR7750_DECODE_STANDARD : TCR7750_DECODE_AFNOR);
 }
 
 void TForm1::BtnAnnumsetClick(TObject*)

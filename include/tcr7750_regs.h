@@ -106,7 +106,7 @@
 #define CTL_PERIODIC_ENABLE  0x0001
 #define CTL_TIMESTAMP_ENABLE 0x0002
 #define CTL_FALLING_EDGE     0x0004  /* time stamp on the falling edge; clear: rising */
-#define CTL_MODE_AFNOR       0x0020  /* decoding field, bits 6-5 */
+#define CTL_MODE_AFNOR       0x0020  /* decoding field, bits 6-5: below */
 #define CTL_MODE_TD          0x0040
 
 /* Pulse bits: act once, in the write that carries them; never kept. */
@@ -119,10 +119,12 @@
 #define CTL_PULSE_MASK       (CTL_PERIODIC_ACK | CTL_LOAD_YEAR | CTL_DISABLE_STROBE)
 #define CTL_ENABLE_MASK      (CTL_PERIODIC_ENABLE | CTL_TIMESTAMP_ENABLE)
 
-/* Decoding field values (bits 6-5 of REG_CONTROL). 11 is never written. */
+/*
+ * The decoding field, bits 6-5 of REG_CONTROL: CTL_MODE_STANDARD (00),
+ * CTL_MODE_AFNOR (01) or CTL_MODE_TD (10, the TD and H0 readings).  11 is
+ * never written.
+ */
 #define CTL_MODE_MASK        (CTL_MODE_AFNOR | CTL_MODE_TD)
 #define CTL_MODE_STANDARD    0x0000  /* standard IRIG B */
-#define CTL_MODE_FIELD_AFNOR CTL_MODE_AFNOR
-#define CTL_MODE_FIELD_TD    CTL_MODE_TD   /* TD and H0 readings */
 
 #endif /* TCR7750_REGS_H */

@@ -76,7 +76,7 @@ static void refresh_time_registers(struct tcr7750_model *m)
 	put16(m, REG_DAY, t.day);
 	put16(m, REG_DAY_OF_WEEK, t.day_of_week);
 
-	if ((m->control & CTL_MODE_MASK) == CTL_MODE_FIELD_TD) {
+	if ((m->control & CTL_MODE_MASK) == CTL_MODE_TD) {
 		put16(m, REG_DAY_OF_YEAR, m->td.day_of_year);
 		put16(m, REG_HOURS, m->td.hours);
 		put16(m, REG_MINUTES, m->td.minutes);

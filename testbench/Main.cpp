@@ -186,6 +186,8 @@ void TFMain::Button6Click(TObject*)
 
 void TFMain::Button7Click(TObject*)
 {
+    // The items are listed in the order of the library's modes,
+    // TCR7750_DECODE_STANDARD to TCR7750_DECODE_H0: the index is the mode.
     SetIrigMode(static_cast<std::uint32_t>(RadioGroup2->ItemIndex()));
 }
 

@@ -205,10 +205,10 @@ static long set_irig_mode(u8 __user *argument)
 		field = CTL_MODE_STANDARD;
 		break;
 	case TCR7750_IRIG_MODE_AFNOR:
-		field = CTL_MODE_FIELD_AFNOR;
+		field = CTL_MODE_AFNOR;
 		break;
 	case TCR7750_IRIG_MODE_TD:
-		field = CTL_MODE_FIELD_TD;
+		field = CTL_MODE_TD;
 		break;
 	default:
 		field = Ctlreg & CTL_MODE_MASK;

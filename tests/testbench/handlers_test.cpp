@@ -148,7 +148,7 @@ TEST_F(Handlers, TdAndH0LinesInTheTdDecoding)
     sim.set_time_difference(td);
     form->RadioGroup2->SetItemIndex(2);  // "TD"
     ASSERT_TRUE(Press(form->Button7));
-    ASSERT_EQ(sim.control_register() & CTL_MODE_MASK, CTL_MODE_FIELD_TD);
+    ASSERT_EQ(sim.control_register() & CTL_MODE_MASK, CTL_MODE_TD);
 
     ASSERT_TRUE(Press(form->Button9));
     EXPECT_EQ(form->Edit5->Text(), "S +01:02:03");
@@ -175,7 +175,7 @@ TEST_F(Handlers, ModeButtonPassesTheSelectedIndexWhenPressed)
 {
     OpenDevice();
     // The library decodes TD and H0 alike.
-    const uint16_t fields[] = {CTL_MODE_STANDARD, CTL_MODE_AFNOR, CTL_MODE_FIELD_TD, CTL_MODE_FIELD_TD};
+    const uint16_t fields[] = {CTL_MODE_STANDARD, CTL_MODE_AFNOR, CTL_MODE_TD, CTL_MODE_TD};
     for (int index : {2, 1, 3, 0}) {
         form->RadioGroup2->SetItemIndex(index);
         ASSERT_TRUE(Press(form->Button7));
