@@ -165,9 +165,9 @@ extern "C" int32_t TCR7750_CALL GetBoardVersion(char *versionText)
         return kRefused;
     TransferList list;
     for (unsigned i = 0; i < REG_VERSION_PART_CHARS; ++i)
-        list.read(REG_VERSION_PART1 + i, 1);
+        list.read(REG_VERSION_PART1 + i, REG_VERSION_WIDTH);
     for (unsigned i = 0; i < REG_VERSION_PART_CHARS; ++i)
-        list.read(REG_VERSION_PART2 + i, 1);
+        list.read(REG_VERSION_PART2 + i, REG_VERSION_WIDTH);
     if (!list.send())
         return kRefused;
 

@@ -69,6 +69,7 @@
  * 0xE0-0xE6 and seven at 0xE8-0xEE.  0xE7 and 0xEF carry no character.
  */
 #define REG_VERSION               0xE0
+#define REG_VERSION_WIDTH         1     /* each byte is read on its own */
 #define REG_VERSION_SIZE          16
 #define REG_VERSION_PART1         0xE0
 #define REG_VERSION_PART2         0xE8

@@ -46,60 +46,124 @@ static int64_t floor_div(int64_t a, int64_t b)
 	return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-/* ---- the register window ------------------------------------------------- */
-
-static void put16(struct tcr7750_model *m, unsigned offset, uint16_t value)
-{
-	m->window[offset] = (uint8_t)value;
-	m->window[offset + 1] = (uint8_t)(value >> 8);
-}
-
-static void put32(struct tcr7750_model *m, unsigned offset, uint32_t value)
-{
-	put16(m, offset, (uint16_t)value);
-	put16(m, offset + 2, (uint16_t)(value >> 16));
-}
-
 static uint32_t microseconds_now(const struct tcr7750_model *m)
 {
 	return m->subsecond_ns / 1000;
 }
 
-/* The time registers, as the decoding field selects them. */
-static void refresh_time_registers(struct tcr7750_model *m)
+/* ---- the register window ------------------------------------------------- */
+
+#define ANSWER(reg, value)            \
+	case reg:                     \
+		*width = reg##_WIDTH; \
+		return (value)
+
+/*
+ * The register that starts at offset: what a read of it returns, and its
+ * width in *width (0: no register starts there).  This is the one place a
+ * read is answered; t is the decoded date and time.
+ */
+static uint32_t register_value(const struct tcr7750_model *m, const struct tcr7750_datetime *t,
+			       unsigned offset, unsigned *width)
 {
-	struct tcr7750_datetime t;
+	/* The TD/H0 decoding shows the time difference in the time registers. */
+	const struct tcr7750_time_difference *td =
+		(m->control & CTL_MODE_MASK) == CTL_MODE_TD ? &m->td : NULL;
 
-	tcr7750_model_get_datetime(m, &t);
-	put16(m, REG_YEAR, t.year);
-	put16(m, REG_MONTH, t.month);
-	put16(m, REG_DAY, t.day);
-	put16(m, REG_DAY_OF_WEEK, t.day_of_week);
-
-	if ((m->control & CTL_MODE_MASK) == CTL_MODE_TD) {
-		put16(m, REG_DAY_OF_YEAR, m->td.day_of_year);
-		put16(m, REG_HOURS, m->td.hours);
-		put16(m, REG_MINUTES, m->td.minutes);
-		put16(m, REG_SECONDS, m->td.seconds);
-		put32(m, REG_MICROSECONDS, m->td.microseconds);
-	} else {
-		put16(m, REG_DAY_OF_YEAR, t.day_of_year);
-		put16(m, REG_HOURS, t.hour);
-		put16(m, REG_MINUTES, t.minute);
-		put16(m, REG_SECONDS, t.second);
-		put32(m, REG_MICROSECONDS, t.microsecond);
+	if (offset >= REG_VERSION && offset < REG_VERSION + REG_VERSION_SIZE) {
+		*width = REG_VERSION_WIDTH;
+		return m->version[offset - REG_VERSION];
+	}
+	switch (offset) {
+	ANSWER(REG_STATUS, (uint16_t)(m->status | m->pending));
+	ANSWER(REG_MICROSECONDS, td ? td->microseconds : t->microsecond);
+	ANSWER(REG_DAY_OF_YEAR, td ? td->day_of_year : t->day_of_year);
+	ANSWER(REG_YEAR, t->year);
+	ANSWER(REG_MONTH, t->month);
+	ANSWER(REG_DAY, t->day);
+	ANSWER(REG_DAY_OF_WEEK, t->day_of_week);
+	ANSWER(REG_HOURS, td ? td->hours : t->hour);
+	ANSWER(REG_MINUTES, td ? td->minutes : t->minute);
+	ANSWER(REG_SECONDS, td ? td->seconds : t->second);
+	ANSWER(REG_CONTROL, m->control);
+	ANSWER(REG_INITIAL_YEAR, 0); /* write only */
+	ANSWER(REG_PERIOD, 0);       /* write only */
+	ANSWER(REG_RISE_SECONDS, m->rise.seconds);
+	ANSWER(REG_RISE_MICROSECONDS, m->rise.microseconds);
+	ANSWER(REG_FALL_SECONDS, m->fall.seconds);
+	ANSWER(REG_FALL_MICROSECONDS, m->fall.microseconds);
+	default:
+		*width = 0;
+		return 0;
 	}
 }
 
-static void refresh_registers(struct tcr7750_model *m)
-{
-	unsigned i;
+#undef ANSWER
 
-	put16(m, REG_STATUS, (uint16_t)(m->status | m->pending));
-	put16(m, REG_CONTROL, m->control);
-	refresh_time_registers(m);
-	for (i = 0; i < REG_VERSION_SIZE; i++)
-		m->window[REG_VERSION + i] = m->version[i];
+/*
+ * Byte offset of the window as a read returns it; *in_register is set when
+ * a register holds that byte.  Registers are aligned to their width, so the
+ * one holding the byte starts at the byte rounded down to 4, 2 or 1.
+ */
+static uint8_t window_byte(const struct tcr7750_model *m, const struct tcr7750_datetime *t,
+			   unsigned offset, int *in_register)
+{
+	unsigned size, start, width;
+
+	for (size = 4; size >= 1; size /= 2) {
+		uint32_t value;
+
+		start = offset & ~(size - 1);
+		value = register_value(m, t, start, &width);
+		if (width == size) {
+			*in_register = 1;
+			return (uint8_t)(value >> (8 * (offset - start)));
+		}
+	}
+	return 0;
+}
+
+/*
+ * What an access of width bytes at offset meets: the little-endian bytes a
+ * read returns, and in *wrong_width whether it met a register at another
+ * offset or width than the register's own.
+ */
+static uint32_t bus_answer(const struct tcr7750_model *m, unsigned offset, unsigned width, int *wrong_width)
+{
+	struct tcr7750_datetime t;
+	unsigned own_width, i;
+	uint32_t value;
+	int in_register = 0;
+
+	tcr7750_model_get_datetime(m, &t);
+	value = register_value(m, &t, offset, &own_width);
+	*wrong_width = 0;
+	if (own_width == width)
+		return value;
+	value = 0;
+	for (i = 0; i < width; i++)
+		value |= (uint32_t)window_byte(m, &t, offset + i, &in_register) << (8 * i);
+	*wrong_width = in_register;
+	return value;
+}
+
+void tcr7750_model_snapshot(const struct tcr7750_model *m, uint8_t window[TCR7750_WINDOW_SIZE])
+{
+	struct tcr7750_datetime t;
+	unsigned offset = 0, width, i;
+
+	tcr7750_model_get_datetime(m, &t);
+	while (offset < TCR7750_WINDOW_SIZE) {
+		uint32_t value = register_value(m, &t, offset, &width);
+
+		if (width == 0) {
+			window[offset++] = 0;
+			continue;
+		}
+		for (i = 0; i < width; i++)
+			window[offset + i] = (uint8_t)(value >> (8 * i));
+		offset += width;
+	}
 }
 
 /* ---- the interrupt line -------------------------------------------------- */
@@ -109,7 +173,6 @@ static void update_line(struct tcr7750_model *m)
 	int asserted = ((m->pending & ST_PERIODIC_IRQ) && (m->control & CTL_PERIODIC_ENABLE)) ||
 		       ((m->pending & ST_TIMESTAMP_IRQ) && (m->control & CTL_TIMESTAMP_ENABLE));
 
-	put16(m, REG_STATUS, (uint16_t)(m->status | m->pending));
 	if (asserted == m->line)
 		return;
 	m->line = asserted;
@@ -157,7 +220,6 @@ static void move_time(struct tcr7750_model *m, uint64_t ns)
 	m->elapsed_ns += ns;
 	m->unix_seconds += (int64_t)(total / TCR7750_NS_PER_SEC);
 	m->subsecond_ns = (uint32_t)(total % TCR7750_NS_PER_SEC);
-	refresh_time_registers(m);
 }
 
 void tcr7750_model_advance(struct tcr7750_model *m, uint64_t ns)
@@ -199,7 +261,6 @@ void tcr7750_model_set_unix_time(struct tcr7750_model *m, int64_t seconds, uint3
 {
 	m->unix_seconds = seconds + ns / TCR7750_NS_PER_SEC;
 	m->subsecond_ns = ns % TCR7750_NS_PER_SEC;
-	refresh_time_registers(m);
 }
 
 void tcr7750_model_set_datetime(struct tcr7750_model *m, const struct tcr7750_datetime *t)
@@ -245,7 +306,6 @@ static void load_initial_year(struct tcr7750_model *m)
 	day_of_year = t.day_of_year > last_day ? last_day : t.day_of_year;
 	m->unix_seconds = (tcr7750_days_from_civil(m->initial_year, 1, 1) + day_of_year - 1) *
 			  SECONDS_PER_DAY + second_of_day;
-	refresh_time_registers(m);
 }
 
 /* ---- time-stamp input ---------------------------------------------------- */
@@ -263,12 +323,12 @@ void tcr7750_model_edge(struct tcr7750_model *m, enum tcr7750_edge edge)
 	tcr7750_model_get_datetime(m, &t);
 	seconds_of_day = (uint32_t)t.hour * 3600 + t.minute * 60 + t.second;
 	if (edge == TCR7750_EDGE_RISING) {
-		put32(m, REG_RISE_SECONDS, seconds_of_day);
-		put32(m, REG_RISE_MICROSECONDS, t.microsecond);
+		m->rise.seconds = seconds_of_day;
+		m->rise.microseconds = t.microsecond;
 		m->pending |= ST_RISE_CAPTURED;
 	} else {
-		put32(m, REG_FALL_SECONDS, seconds_of_day);
-		put32(m, REG_FALL_MICROSECONDS, t.microsecond);
+		m->fall.seconds = seconds_of_day;
+		m->fall.microseconds = t.microsecond;
 		m->pending |= ST_FALL_CAPTURED;
 	}
 	update_line(m);
@@ -277,7 +337,7 @@ void tcr7750_model_edge(struct tcr7750_model *m, enum tcr7750_edge edge)
 /* ---- bus accesses -------------------------------------------------------- */
 
 static void log_access(struct tcr7750_model *m, unsigned offset, unsigned width,
-		       enum tcr7750_direction direction, uint32_t value)
+		       enum tcr7750_direction direction, uint32_t value, int wrong_width)
 {
 	if (m->log && m->log_count < m->log_capacity) {
 		struct tcr7750_access *a = &m->log[m->log_count];
@@ -286,6 +346,7 @@ static void log_access(struct tcr7750_model *m, unsigned offset, unsigned width,
 		a->width = (uint8_t)width;
 		a->direction = (uint8_t)direction;
 		a->value = value;
+		a->wrong_width = (uint8_t)wrong_width;
 	}
 	m->log_count++;
 }
@@ -297,14 +358,14 @@ static int touches(unsigned offset, unsigned width, unsigned start, unsigned siz
 
 uint32_t tcr7750_model_read(struct tcr7750_model *m, unsigned offset, unsigned width)
 {
-	uint32_t value = 0;
-	unsigned i;
+	uint32_t value;
+	int wrong_width;
 
 	tcr7750_model_sync(m);
-	for (i = 0; i < width && i < 4; i++)
-		if (offset + i < TCR7750_WINDOW_SIZE)
-			value |= (uint32_t)m->window[offset + i] << (8 * i);
-	log_access(m, offset, width, TCR7750_READ, value);
+	if (width > 4)
+		width = 4;
+	value = bus_answer(m, offset, width, &wrong_width);
+	log_access(m, offset, width, TCR7750_READ, value, wrong_width);
 
 	if (touches(offset, width, REG_TIMESTAMPS, REG_TIMESTAMPS_SIZE) &&
 	    (m->pending & ST_TIMESTAMP_IRQ)) {
@@ -340,7 +401,6 @@ static void write_control(struct tcr7750_model *m, uint16_t value)
 	m->last_control_write = value;
 	m->control_writes++;
 	m->control = value & CTL_LEVEL_MASK;
-	put16(m, REG_CONTROL, m->control);
 
 	if (value & CTL_PERIODIC_ACK)
 		m->pending &= (uint16_t)~ST_PERIODIC_IRQ;
@@ -350,17 +410,18 @@ static void write_control(struct tcr7750_model *m, uint16_t value)
 		load_initial_year(m);
 	if ((m->control & CTL_PERIODIC_ENABLE) != (was & CTL_PERIODIC_ENABLE))
 		restart_periodic(m);
-	if ((m->control & CTL_MODE_MASK) != (was & CTL_MODE_MASK))
-		refresh_time_registers(m);
 	update_line(m);
 }
 
 void tcr7750_model_write(struct tcr7750_model *m, unsigned offset, unsigned width, uint32_t value)
 {
+	int wrong_width;
+
 	tcr7750_model_sync(m);
 	if (width > 4)
 		width = 4;
-	log_access(m, offset, width, TCR7750_WRITE, value);
+	bus_answer(m, offset, width, &wrong_width);
+	log_access(m, offset, width, TCR7750_WRITE, value, wrong_width);
 
 	if (touches(offset, width, REG_INITIAL_YEAR, 2))
 		m->initial_year = merge16(m->initial_year, REG_INITIAL_YEAR, offset, width, value);
@@ -389,7 +450,6 @@ void tcr7750_model_set_time_difference(struct tcr7750_model *m, const struct tcr
 		m->status |= ST_SIGN_NEGATIVE;
 	if (td->state_s)
 		m->status |= ST_STATE_S;
-	refresh_registers(m);
 }
 
 void tcr7750_model_set_version(struct tcr7750_model *m, const uint8_t text[REG_VERSION_SIZE])
@@ -398,7 +458,6 @@ void tcr7750_model_set_version(struct tcr7750_model *m, const uint8_t text[REG_V
 
 	for (i = 0; i < REG_VERSION_SIZE; i++)
 		m->version[i] = text[i];
-	refresh_registers(m);
 }
 
 void tcr7750_model_raise_pending(struct tcr7750_model *m, uint16_t bits)
@@ -437,5 +496,4 @@ void tcr7750_model_init(struct tcr7750_model *m)
 	for (i = 0; i < REG_VERSION_SIZE; i++)
 		m->version[i] = (uint8_t)version[i];
 	tcr7750_model_set_datetime(m, &start);
-	refresh_registers(m);
 }

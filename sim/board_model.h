@@ -37,8 +37,9 @@
  *    registers show the time difference set by the host; the date registers
  *    go on showing the date.
  *  - REG_CONTROL reads back its level bits; write-only registers and
- *    offsets with no named use read as 0.  Writes change only REG_CONTROL,
- *    REG_INITIAL_YEAR and REG_PERIOD, whatever their width.
+ *    offsets with no named use read as 0.  A read at any width returns the
+ *    little-endian bytes of the registers it covers.  Writes change only
+ *    REG_CONTROL, REG_INITIAL_YEAR and REG_PERIOD, whatever their width.
  *  - The interrupt line is asserted while a pending bit is set whose enable
  *    bit is set.
  */
@@ -94,17 +95,22 @@ enum tcr7750_direction { TCR7750_READ = 0, TCR7750_WRITE = 1 };
 /* One register access, as the access log records it. */
 struct tcr7750_access {
 	uint16_t offset;
-	uint8_t width;      /* bytes: 1, 2 or 4 */
-	uint8_t direction;  /* enum tcr7750_direction */
+	uint8_t width;       /* bytes: 1, 2 or 4 */
+	uint8_t direction;   /* enum tcr7750_direction */
 	uint32_t value;
+	uint8_t wrong_width; /* 1: it met a register at another offset or width than the register's own */
+};
+
+/* A time stamp as the board captured it. */
+struct tcr7750_stamp {
+	uint32_t seconds;      /* of the day */
+	uint32_t microseconds; /* of the second */
 };
 
 typedef void (*tcr7750_line_handler)(void *context, int asserted);
 typedef uint64_t (*tcr7750_clock)(void *context);
 
 struct tcr7750_model {
-	uint8_t window[TCR7750_WINDOW_SIZE]; /* what reads return */
-
 	int64_t unix_seconds;  /* decoded time, UTC */
 	uint32_t subsecond_ns;
 	uint64_t elapsed_ns;   /* model time since init */
@@ -116,6 +122,7 @@ struct tcr7750_model {
 	uint16_t period;       /* REG_PERIOD as last written */
 	uint64_t next_periodic_ns; /* elapsed_ns of the next periodic interrupt; 0: none */
 	struct tcr7750_time_difference td;
+	struct tcr7750_stamp rise, fall; /* the time-stamp registers */
 	uint8_t version[REG_VERSION_SIZE];
 
 	/* What the host may want to know about writes. */
@@ -143,6 +150,9 @@ void tcr7750_model_init(struct tcr7750_model *m);
 uint32_t tcr7750_model_read(struct tcr7750_model *m, unsigned offset, unsigned width);
 void tcr7750_model_write(struct tcr7750_model *m, unsigned offset, unsigned width, uint32_t value);
 int tcr7750_model_line(const struct tcr7750_model *m);
+/* The whole window as reads would return it now: no catch-up with the
+ * clock, no log entry, no side effect.  For hosts that mirror it in memory. */
+void tcr7750_model_snapshot(const struct tcr7750_model *m, uint8_t window[TCR7750_WINDOW_SIZE]);
 
 /* ---- time ---- */
 void tcr7750_model_set_datetime(struct tcr7750_model *m, const struct tcr7750_datetime *t);

@@ -179,6 +179,38 @@ TEST_F(RegistersTest, AccessLogRecordsEveryAccessInOrder)
     expect(3, REG_CONTROL, 2, TCR7750_WRITE, CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK);
 }
 
+TEST_F(RegistersTest, AccessLogMarksAccessesThatMeetARegisterAtAnotherWidth)
+{
+    tcr7750_model_clear_log(&board);
+    read16(REG_STATUS);
+    tcr7750_model_read(&board, REG_MONTH, 1);            // the low byte of a 16-bit register
+    tcr7750_model_read(&board, REG_MICROSECONDS + 2, 2); // the high half of a 32-bit one
+    read32(REG_STATUS);                                  // one register and unnamed bytes
+    tcr7750_model_read(&board, REG_VERSION, 4);          // four version bytes at once
+    read32(0x08);                                        // unnamed bytes only
+    tcr7750_model_write(&board, REG_CONTROL, 1, 0);
+    write16(REG_PERIOD, 10);
+
+    std::vector<int> wrong;
+    for (const tcr7750_access& a : logged())
+        wrong.push_back(a.wrong_width);
+    EXPECT_EQ(wrong, (std::vector<int>{0, 1, 1, 1, 1, 0, 1, 0}));
+}
+
+TEST_F(RegistersTest, SnapshotHoldsWhatByteReadsReturn)
+{
+    set_time(2008, 2, 14, 10, 2, 3, 0x0A0B0C);
+    tcr7750_model_set_status(&board, ST_FRAME_OK | 0x0350);
+    write16(REG_CONTROL, CTL_TIMESTAMP_ENABLE);
+    tcr7750_model_edge(&board, TCR7750_EDGE_RISING);
+
+    uint8_t window[TCR7750_WINDOW_SIZE];
+    tcr7750_model_snapshot(&board, window);
+    for (unsigned offset = 0; offset < TCR7750_WINDOW_SIZE; ++offset)
+        EXPECT_EQ(window[offset], tcr7750_model_read(&board, offset, 1)) << std::hex << offset;
+    EXPECT_EQ(window[REG_RISE_SECONDS], (10 * 3600 + 2 * 60 + 3) & 0xFF);
+}
+
 TEST_F(RegistersTest, AccessLogCountsPastItsCapacity)
 {
     std::vector<tcr7750_access> small(2);

@@ -16,7 +16,9 @@
  *                                     configuration byte readable again
  *   state    read: one "name value" line per board fact
  *   log      read: the register accesses since clear-log,
- *            "R|W offset width value" in hexadecimal
+ *            "R|W offset width value" in hexadecimal, followed by
+ *            " wrong-width" when the access met a register at another
+ *            offset or width than its own
  * A command returns once the interrupts it raised have been delivered.
  */
 #include <linux/debugfs.h>
@@ -138,8 +140,9 @@ static int log_show(struct seq_file *s, void *unused)
 	spin_unlock_irqrestore(&board_model_lock, flags);
 
 	for (i = 0; i < count; i++)
-		seq_printf(s, "%c %02x %u %x\n", copy[i].direction == TCR7750_WRITE ? 'W' : 'R',
-			   copy[i].offset, copy[i].width, copy[i].value);
+		seq_printf(s, "%c %02x %u %x%s\n", copy[i].direction == TCR7750_WRITE ? 'W' : 'R',
+			   copy[i].offset, copy[i].width, copy[i].value,
+			   copy[i].wrong_width ? " wrong-width" : "");
 	mutex_unlock(&copy_lock);
 	return 0;
 }

@@ -37,7 +37,10 @@ void unmap_page(void)
 /* The page shows the model's registers; under board_model_lock. */
 void refresh_page(void)
 {
-	memcpy_toio(page, board_model.window, TCR7750_WINDOW_SIZE);
+	static u8 window[TCR7750_WINDOW_SIZE]; /* under board_model_lock too */
+
+	tcr7750_model_snapshot(&board_model, window);
+	memcpy_toio(page, window, TCR7750_WINDOW_SIZE);
 }
 
 /* The window offset of an MMIO address, or -1 when it is not the board's. */
