@@ -44,6 +44,7 @@ static void __iomem *baseAddress;
 static void __iomem *statusreg;
 static void __iomem *controlreg;
 static u16 Ctlreg;     /* level bits of REG_CONTROL; pulse bits never stay here */
+static DEFINE_SPINLOCK(control_lock); /* Ctlreg and every write of REG_CONTROL */
 static s16 irq_num = -1; /* the line taken, -1 when none */
 
 static u8 Ready;       /* a board interrupt came since the last blocking read */
@@ -54,9 +55,20 @@ static DEFINE_SPINLOCK(stored_ts_lock);
 /* Stands in for the old kernel-wide ioctl lock: one command at a time. */
 static DEFINE_MUTEX(command_lock);
 
-static void write_control(u16 value)
+/*
+ * The one way to write REG_CONTROL: clear, then set, level bits in the shadow
+ * and write it whole with this write's pulse bits.  Under control_lock, also
+ * from the interrupt handler, so a writer on another CPU never writes a
+ * shadow older than the one already on the board.
+ */
+static void tcr7750_update_control(u16 clear, u16 set, u16 pulse)
 {
-	iowrite16(value, controlreg);
+	unsigned long flags;
+
+	spin_lock_irqsave(&control_lock, flags);
+	Ctlreg = (Ctlreg & ~clear) | set;
+	iowrite16(Ctlreg | pulse, controlreg);
+	spin_unlock_irqrestore(&control_lock, flags);
 }
 
 static u16 read16(unsigned int offset)
@@ -107,7 +119,7 @@ static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 		return IRQ_NONE; /* another device on the shared line */
 
 	if (status & ST_PERIODIC_IRQ) {
-		write_control(READ_ONCE(Ctlreg) | CTL_PERIODIC_ACK);
+		tcr7750_update_control(0, 0, CTL_PERIODIC_ACK);
 	} else {
 		/* Reading the time stamps is what acknowledges them. */
 		struct tcr7750_timestamps ts;
@@ -159,7 +171,7 @@ static long set_year(u16 __user *argument)
 	iowrite16(year, baseAddress + REG_INITIAL_YEAR);
 	printk(KERN_DEFAULT "Set initial year %d %08X\n", year,
 	       (u32)(uintptr_t)(baseAddress + REG_INITIAL_YEAR));
-	write_control(Ctlreg | CTL_LOAD_YEAR);
+	tcr7750_update_control(0, 0, CTL_LOAD_YEAR);
 	return 0;
 }
 
@@ -171,58 +183,47 @@ static long set_period(u16 __user *argument)
 		return -EFAULT;
 	iowrite16(period, baseAddress + REG_PERIOD);
 	printk(KERN_DEFAULT "Period interrupt set %d\n", period);
-	WRITE_ONCE(Ctlreg, Ctlreg | CTL_PERIODIC_ENABLE);
-	write_control(Ctlreg | CTL_PERIODIC_ACK);
+	tcr7750_update_control(0, CTL_PERIODIC_ENABLE, CTL_PERIODIC_ACK);
 	return 0;
 }
 
 static long enable_timestamp(u8 __user *argument)
 {
 	u8 falling;
-	u16 value;
 
 	if (get_user(falling, argument))
 		return -EFAULT;
-	value = Ctlreg | CTL_TIMESTAMP_ENABLE;
-	if (falling)
-		value |= CTL_FALLING_EDGE;
-	else
-		value &= ~CTL_FALLING_EDGE;
-	WRITE_ONCE(Ctlreg, value);
-	write_control(Ctlreg);
+	tcr7750_update_control(CTL_FALLING_EDGE,
+			       CTL_TIMESTAMP_ENABLE | (falling ? CTL_FALLING_EDGE : 0), 0);
 	return 0;
 }
 
 static long set_irig_mode(u8 __user *argument)
 {
 	u8 mode;
-	u16 field;
 
 	if (get_user(mode, argument))
 		return -EFAULT;
 	switch (mode) {
 	case TCR7750_IRIG_MODE_STANDARD:
-		field = CTL_MODE_STANDARD;
+		tcr7750_update_control(CTL_MODE_MASK, CTL_MODE_STANDARD, 0);
 		break;
 	case TCR7750_IRIG_MODE_AFNOR:
-		field = CTL_MODE_FIELD_AFNOR;
+		tcr7750_update_control(CTL_MODE_MASK, CTL_MODE_FIELD_AFNOR, 0);
 		break;
 	case TCR7750_IRIG_MODE_TD:
-		field = CTL_MODE_FIELD_TD;
+		tcr7750_update_control(CTL_MODE_MASK, CTL_MODE_FIELD_TD, 0);
 		break;
-	default:
-		field = Ctlreg & CTL_MODE_MASK;
+	default: /* no mode: the field stays, the register is still written */
+		tcr7750_update_control(0, 0, 0);
 		break;
 	}
-	WRITE_ONCE(Ctlreg, (Ctlreg & ~CTL_MODE_MASK) | field);
-	write_control(Ctlreg);
 	return 0;
 }
 
 static long disable_interrupts(void)
 {
-	WRITE_ONCE(Ctlreg, Ctlreg & ~CTL_ENABLE_MASK);
-	write_control(Ctlreg | CTL_PERIODIC_ACK);
+	tcr7750_update_control(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
 	return 0;
 }
 
@@ -407,8 +408,7 @@ static int map_board(int *config_line)
 	statusreg = baseAddress + REG_STATUS;
 	controlreg = baseAddress + REG_CONTROL;
 	Ready = 0;
-	Ctlreg = 0;
-	write_control(CTL_PERIODIC_ACK);
+	tcr7750_update_control(CTL_LEVEL_MASK, 0, CTL_PERIODIC_ACK);
 	return 0;
 }
 
@@ -456,7 +456,7 @@ fail_region:
 
 static void __exit tcr7750_exit(void)
 {
-	write_control(Ctlreg | CTL_PERIODIC_ACK);
+	tcr7750_update_control(0, 0, CTL_PERIODIC_ACK);
 	release_interrupt();
 	iounmap(baseAddress);
 	cdev_del(&cdev);

@@ -38,6 +38,10 @@
  *     line VALUE                      interrupt-line byte in configuration
  *     line-error 0|1                  make configuration reads of it fail
  *     realtime 0|1                    follow the kernel clock
+ *     hold-irq-write MS               the next REG_CONTROL write of a handler
+ *                                     of the board's line waits, before it
+ *                                     reaches the model, until another
+ *                                     control write has, or MS ms passed
  *     clear-log                       empty the access log
  *     reset                           power-on registers, virtual time,
  *                                     configuration byte readable again
@@ -95,6 +99,13 @@ static atomic_t raises_done = ATOMIC_INIT(0);
 static DECLARE_WAIT_QUEUE_HEAD(raises_wq);
 static u64 raise_count;
 static u64 last_raise_ns;
+static int raising_cpu = -1; /* the CPU running the line's handlers, or -1 */
+
+/* "hold-irq-write": widens a handler's window between choosing and writing. */
+static atomic_t irq_write_hold_ms = ATOMIC_INIT(0);
+static atomic_t control_writes_done = ATOMIC_INIT(0);
+static bool irq_write_held;        /* a handler's write waits now */
+static unsigned int irq_writes_held;
 
 static struct pci_sysdata sysdata = { .domain = BOARD_DOMAIN, .node = NUMA_NO_NODE };
 static struct pci_bus *root_bus;
@@ -112,7 +123,8 @@ static struct dentry *debug_dir;
 static void request_raise(void)
 {
 	atomic_inc(&raises_requested);
-	hrtimer_start(&raise_timer, 0, HRTIMER_MODE_REL);
+	/* Pinned: the handler runs on the CPU whose command raised the line. */
+	hrtimer_start(&raise_timer, 0, HRTIMER_MODE_REL_PINNED);
 }
 
 /* Model callback, under model_lock: only schedule, the driver runs later. */
@@ -139,11 +151,13 @@ static enum hrtimer_restart raise_line(struct hrtimer *timer)
 	int i;
 
 	/* A level-triggered line fires again while the board still holds it up. */
+	WRITE_ONCE(raising_cpu, smp_processor_id());
 	for (i = 0; i < MAX_RAISES && (i == 0 || line_asserted()); i++) {
 		WRITE_ONCE(last_raise_ns, ktime_get_ns());
 		raise_count++;
 		generic_handle_irq(first_irq + LINE_BOARD);
 	}
+	WRITE_ONCE(raising_cpu, -1);
 	atomic_set(&raises_done, requested);
 	wake_up_all(&raises_wq);
 	return HRTIMER_NORESTART;
@@ -246,6 +260,30 @@ static void model_read_into_page(unsigned long address, unsigned int width)
 	spin_unlock_irqrestore(&model_lock, flags);
 }
 
+/*
+ * A control write from a handler of the board's line, once after
+ * "hold-irq-write MS": spin (the handler cannot sleep) until another control
+ * write has reached the model, or MS ms passed.
+ */
+static void hold_irq_write(void)
+{
+	int done = atomic_read(&control_writes_done);
+	unsigned int ms;
+	u64 until;
+
+	if (READ_ONCE(raising_cpu) != raw_smp_processor_id())
+		return;
+	ms = atomic_xchg(&irq_write_hold_ms, 0);
+	if (!ms)
+		return;
+	until = ktime_get_mono_fast_ns() + (u64)ms * NSEC_PER_MSEC;
+	WRITE_ONCE(irq_write_held, true);
+	while (atomic_read(&control_writes_done) == done && ktime_get_mono_fast_ns() < until)
+		cpu_relax();
+	WRITE_ONCE(irq_write_held, false);
+	irq_writes_held++;
+}
+
 static void model_write_from_accessor(unsigned long address, unsigned int width, u32 value)
 {
 	long offset = board_offset(address);
@@ -253,11 +291,15 @@ static void model_write_from_accessor(unsigned long address, unsigned int width,
 
 	if (offset < 0)
 		return;
+	if (offset == REG_CONTROL)
+		hold_irq_write();
 	spin_lock_irqsave(&model_lock, flags);
 	tcr7750_model_write(&model, offset, width, value);
 	refresh_page();
 	schedule_tick(); /* a new period or enable moves the next interrupt */
 	spin_unlock_irqrestore(&model_lock, flags);
+	if (offset == REG_CONTROL)
+		atomic_inc(&control_writes_done); /* in the model now: a held write may follow */
 }
 
 /* x86-64: the first argument in di, the second in si. */
@@ -388,6 +430,7 @@ static void reset_board(void)
 	tcr7750_model_set_line_handler(&model, on_line_change, NULL);
 	config_line = first_irq + LINE_BOARD;
 	config_line_error = false;
+	atomic_set(&irq_write_hold_ms, 0);
 	refresh_page();
 }
 
@@ -427,6 +470,8 @@ static int run_board_command(const char *line)
 		set_realtime(false);
 		spin_lock_irqsave(&model_lock, flags);
 		reset_board();
+	} else if (sscanf(line, "hold-irq-write %i", &value) == 1) {
+		atomic_set(&irq_write_hold_ms, min(value, 1000u));
 	} else if (sscanf(line, "realtime %i", &value) == 1) {
 		spin_unlock_irqrestore(&model_lock, flags);
 		set_realtime(value);
@@ -483,6 +528,8 @@ static int state_show(struct seq_file *s, void *unused)
 	seq_printf(s, "raises %llu\n", raise_count);
 	seq_printf(s, "last_raise_ns %llu\n", READ_ONCE(last_raise_ns));
 	seq_printf(s, "elapsed_ns %llu\n", copy.elapsed_ns);
+	seq_printf(s, "irq_write_held %d\n", READ_ONCE(irq_write_held));
+	seq_printf(s, "irq_writes_held %u\n", READ_ONCE(irq_writes_held));
 	return 0;
 }
 DEFINE_SHOW_ATTRIBUTE(state);

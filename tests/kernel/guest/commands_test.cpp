@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
@@ -250,6 +251,52 @@ TEST_F(CommandsTest, TwoCommandsNeverRunAtOnce)
         ASSERT_EQ(control.offset, static_cast<unsigned>(REG_CONTROL)) << "write " << i;
         uint32_t pulse = data.offset == REG_INITIAL_YEAR ? CTL_LOAD_YEAR : CTL_PERIODIC_ACK;
         EXPECT_EQ(control.value & CTL_PULSE_MASK, pulse) << "write " << i;
+    }
+}
+
+TEST_F(CommandsTest, HandlerAcknowledgeNeverUndoesACommandOnAnotherCpu)
+{
+    if (std::thread::hardware_concurrency() < 2)
+        GTEST_SKIP() << "needs two CPUs";
+    auto pin_to_cpu = [](int cpu) {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(cpu, &set);
+        ASSERT_EQ(sched_setaffinity(0, sizeof set, &set), 0);
+    };
+    struct Case {
+        unsigned long command;
+        uint8_t argument;
+        uint32_t control; // on the board once both writes are in
+    };
+    const Case cases[] = {
+        {TCR7750_IOC_DISABLE, 0, 0},
+        {TCR7750_IOC_ENABLE_TS, 0, CTL_PERIODIC_ENABLE | CTL_TIMESTAMP_ENABLE},
+        {TCR7750_IOC_SET_IRIG_MODE, TCR7750_IRIG_MODE_TD, CTL_PERIODIC_ENABLE | CTL_MODE_TD},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(device.command(TCR7750_IOC_DISABLE), 0);
+        ASSERT_EQ(set_mode(TCR7750_IRIG_MODE_STANDARD), 0);
+        ASSERT_EQ(set_period(10), 0);
+        uint64_t held = board::state_number("irq_writes_held");
+        // The periodic interrupt comes on CPU 0, where its acknowledge waits at
+        // the board for a moment; meanwhile the command runs on CPU 1.
+        board::command("hold-irq-write 300");
+        std::thread interrupt([&] {
+            pin_to_cpu(0);
+            board::command("advance 1000000000");
+        });
+        std::thread command([&] {
+            pin_to_cpu(1);
+            for (int i = 0; i < 1000 && board::state_number("irq_write_held") == 0; i++)
+                usleep(1000);
+            uint8_t argument = c.argument;
+            EXPECT_EQ(device.command(c.command, &argument), 0);
+        });
+        interrupt.join();
+        command.join();
+        ASSERT_EQ(board::state_number("irq_writes_held"), held + 1) << "the handler's write was held";
+        EXPECT_EQ(board::state_number("control"), c.control) << "command " << std::hex << c.command;
     }
 }
 
