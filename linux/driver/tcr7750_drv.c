@@ -456,7 +456,11 @@ fail_region:
 
 static void __exit tcr7750_exit(void)
 {
-	tcr7750_update_control(0, 0, CTL_PERIODIC_ACK);
+	/*
+	 * No interrupt stays enabled once the handler is gone: a level line held
+	 * up with no handler would get the shared line disabled for everyone.
+	 */
+	tcr7750_update_control(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
 	release_interrupt();
 	iounmap(baseAddress);
 	cdev_del(&cdev);
