@@ -115,7 +115,8 @@ static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 {
 	u16 status = ioread16(statusreg);
 
-	if (!(status & ST_BOARD_IRQ))
+	/* All ones: no board answered the read (gone, or memory decoding off). */
+	if (PCI_POSSIBLE_ERROR(status) || !(status & ST_BOARD_IRQ))
 		return IRQ_NONE; /* another device on the shared line */
 
 	if (status & ST_PERIODIC_IRQ) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -22,6 +23,7 @@ struct Access {
     bool operator==(const Access&) const = default;
 };
 std::string to_string(const Access& access);
+inline void PrintTo(const Access& access, std::ostream* out) { *out << to_string(access); } // for GoogleTest
 
 // The simulated board (tests/kernel/board), through its debugfs files.
 namespace board {
