@@ -320,7 +320,9 @@ static long tcr7750_ioctl(struct file *file, unsigned int command, unsigned long
 	if (_IOC_DIR(command) != _IOC_NONE && !access_ok(address, _IOC_SIZE(command)))
 		return -EFAULT;
 
-	mutex_lock(&command_lock);
+	/* A command's user copy can sleep as long as its memory takes to come. */
+	if (mutex_lock_interruptible(&command_lock))
+		return -ERESTARTSYS;
 	result = run_command(command, address);
 	mutex_unlock(&command_lock);
 	return result;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -298,6 +300,20 @@ TEST_F(CommandsTest, HandlerAcknowledgeNeverUndoesACommandOnAnotherCpu)
         ASSERT_EQ(board::state_number("irq_writes_held"), held + 1) << "the handler's write was held";
         EXPECT_EQ(board::state_number("control"), c.control) << "command " << std::hex << c.command;
     }
+}
+
+TEST_F(CommandsTest, CommandWaitingBehindAStalledCopyEndsOnASignal)
+{
+    CommandLockHolder stalled; // a dump waits in its copy, holding the command lock
+    ASSERT_TRUE(stalled.held());
+    catch_signal(SIGUSR1, false);
+    uint32_t word = 0;
+    BlockedCall waiting([&] { return device.command(TCR7750_IOC_GET_STATUS, &word); });
+    ASSERT_TRUE(waiting.sleeping_in({SYS_ioctl}));
+    waiting.signal(SIGUSR1);
+    EXPECT_TRUE(waiting.done()) << "the signal ends the wait";
+    EXPECT_EQ(stalled.release(), 0) << "the dump completes once its page comes";
+    EXPECT_EQ(waiting.result(), -EINTR);
 }
 
 TEST_F(CommandsTest, UnknownCommandsAreRefusedUntouched)
