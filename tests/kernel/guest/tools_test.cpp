@@ -2,9 +2,11 @@
 // lines, period and ending; annumset's year; both without the device node.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <sys/syscall.h>
 
 #include "guest_support.h"
 #include "tcr7750_regs.h"
@@ -42,6 +44,12 @@ std::pair<long, long> read_and_write_calls(pid_t pid)
     return {reads, writes};
 }
 
+// True once tickprint waits for its next record (ppoll).
+bool waiting_for_record(const Process& tick)
+{
+    return sleeping_in(tick.pid(), {SYS_ppoll});
+}
+
 // The device node moved away for the life of this object.
 struct NodeAway {
     NodeAway() { std::rename(TCR7750_DEVICE_PATH, "/dev/tcr7750.away"); }
@@ -58,7 +66,7 @@ TEST_F(ToolsTest, TickprintPrintsEachRecordZeroPadded)
     board::command("time 2008 2 14 10 2 2 500");
     board::command("status 0x0001");
     Process tick({tickprint});
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     EXPECT_EQ(board::state()["period"], "10") << "one second when no argument";
     advance_seconds(1);
     EXPECT_EQ(tick.read_line(), "[Status:0001] TU 2008 045 10:02:03.000500");
@@ -67,10 +75,10 @@ TEST_F(ToolsTest, TickprintPrintsEachRecordZeroPadded)
     advance_seconds(1);
     EXPECT_EQ(tick.read_line(), "[Status:00F0] TU 2008 001 01:02:04.000045");
 
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     board::clear_log();
     EXPECT_EQ(tick.interrupt(), 0);
-    EXPECT_EQ(tick.read_rest(), "") << "Ctrl-C in read prints no further line";
+    EXPECT_EQ(tick.read_rest(), "") << "Ctrl-C in the wait prints no further line";
     EXPECT_EQ(board::writes(), std::vector<Access>{control_write(CTL_PERIODIC_ACK)}) << "interrupts disabled";
 }
 
@@ -80,13 +88,29 @@ TEST_F(ToolsTest, TickprintSendsTheLowSixteenBitsOfItsPeriod)
     for (auto [argument, period] : cases) {
         board::clear_log();
         Process tick({tickprint, argument, "ignored"});
-        ASSERT_TRUE(sleeping_in_read(tick.pid())) << argument;
+        ASSERT_TRUE(waiting_for_record(tick)) << argument;
         std::vector<Access> start{{'W', REG_PERIOD, 2, period},
                                   control_write(CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK)};
         EXPECT_EQ(board::writes(), start) << argument;
         EXPECT_EQ(tick.interrupt(), 0) << argument;
         EXPECT_EQ(board::writes().back(), control_write(CTL_PERIODIC_ACK)) << argument;
     }
+}
+
+TEST_F(ToolsTest, CtrlCBeforeTickprintWaitsIsNotLost)
+{
+    CommandLockHolder stalled; // tickprint's set-period command waits behind it
+    ASSERT_TRUE(stalled.held());
+    Process tick({tickprint});
+    ASSERT_TRUE(sleeping_in(tick.pid(), {SYS_ioctl}));
+    kill(tick.pid(), SIGINT);
+    EXPECT_EQ(stalled.release(), 0);
+    EXPECT_EQ(tick.wait(), 0) << "ended, though no record comes";
+    EXPECT_EQ(tick.read_rest(), "");
+    std::vector<Access> expected{{'W', REG_PERIOD, 2, 10},
+                                 control_write(CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK),
+                                 control_write(CTL_PERIODIC_ACK)};
+    EXPECT_EQ(board::writes(), expected);
 }
 
 TEST_F(ToolsTest, AnnumsetSendsTheLowSixteenBitsOfItsYear)
@@ -111,7 +135,7 @@ TEST_F(ToolsTest, RecordsAfterAnnumsetCarryTheNewYear)
 {
     board::command("time 2008 3 1 0 0 0 0");
     Process tick({tickprint});
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     advance_seconds(1);
     EXPECT_EQ(tick.read_line(), "[Status:0000] TU 2008 061 00:00:01.000000");
     Process set({annumset, "2011"});
@@ -124,16 +148,16 @@ TEST_F(ToolsTest, RecordsAfterAnnumsetCarryTheNewYear)
 TEST_F(ToolsTest, TickprintCostsOneReadAndOneWritePerRecord)
 {
     Process tick({tickprint, "1"});
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     board::command("advance 100000000");
     ASSERT_TRUE(tick.read_line());
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     auto before = read_and_write_calls(tick.pid());
     constexpr int records = 5;
     for (int i = 0; i < records; i++) {
         board::command("advance 100000000");
         ASSERT_TRUE(tick.read_line());
-        ASSERT_TRUE(sleeping_in_read(tick.pid()));
+        ASSERT_TRUE(waiting_for_record(tick));
     }
     auto after = read_and_write_calls(tick.pid());
     EXPECT_EQ(after.first - before.first, records) << "read() calls";
@@ -156,7 +180,7 @@ TEST(ToolsWithoutInterruptTest, CtrlCEndsTickprintWhenNoRecordComes)
 {
     FreshDriver fresh("irq=-1");
     Process tick({tickprint});
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     advance_seconds(1); // the board raises its line; nobody listens
     board::clear_log();
     EXPECT_EQ(tick.interrupt(), 0);
