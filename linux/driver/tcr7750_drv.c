@@ -363,6 +363,7 @@ static const struct file_operations tcr7750_fops = {
 	.read = tcr7750_read,
 	.poll = tcr7750_poll,
 	.unlocked_ioctl = tcr7750_ioctl,
+	.compat_ioctl = compat_ptr_ioctl, /* same numbers and records for 32-bit callers */
 	.open = tcr7750_open,
 	.release = tcr7750_release,
 };

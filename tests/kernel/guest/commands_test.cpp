@@ -367,4 +367,26 @@ TEST_F(CommandsTest, UnusableArgumentTouchesNoRegister)
     EXPECT_EQ(board::log(), std::vector<Access>{}) << "not even a read";
 }
 
+// What a program sees of every command (device_check's lines) and what the
+// board sees of them, from the same start.
+std::pair<std::string, std::vector<Access>> check_device(const std::string& program)
+{
+    fresh_driver();
+    board::command("time 2010 7 4 1 2 3 0");
+    board::command("status 0x0F01");
+    Process check({program});
+    EXPECT_EQ(check.wait(), 0) << program;
+    return {check.read_rest(), board::log()};
+}
+
+TEST(CommandsFrom32BitTest, AnswerAndReachTheBoardAsFrom64Bit)
+{
+    auto [native, native_accesses] = check_device("/tests/device_check");
+    ASSERT_NE(native.find("set-year 0\n"), std::string::npos) << native;
+    ASSERT_NE(native.find("unknown -25\n"), std::string::npos) << native;
+    auto [compat, compat_accesses] = check_device("/tests/device_check32");
+    EXPECT_EQ(compat, native);
+    EXPECT_EQ(compat_accesses, native_accesses);
+}
+
 } // namespace
