@@ -202,23 +202,25 @@ static long enable_timestamp(u8 __user *argument)
 static long set_irig_mode(u8 __user *argument)
 {
 	u8 mode;
+	u16 field;
 
 	if (get_user(mode, argument))
 		return -EFAULT;
 	switch (mode) {
 	case TCR7750_IRIG_MODE_STANDARD:
-		tcr7750_update_control(CTL_MODE_MASK, CTL_MODE_STANDARD, 0);
+		field = CTL_MODE_STANDARD;
 		break;
 	case TCR7750_IRIG_MODE_AFNOR:
-		tcr7750_update_control(CTL_MODE_MASK, CTL_MODE_FIELD_AFNOR, 0);
+		field = CTL_MODE_FIELD_AFNOR;
 		break;
 	case TCR7750_IRIG_MODE_TD:
-		tcr7750_update_control(CTL_MODE_MASK, CTL_MODE_FIELD_TD, 0);
+		field = CTL_MODE_FIELD_TD;
 		break;
 	default: /* no mode: the field stays, the register is still written */
 		tcr7750_update_control(0, 0, 0);
-		break;
+		return 0;
 	}
+	tcr7750_update_control(CTL_MODE_MASK, field, 0);
 	return 0;
 }
 

@@ -41,7 +41,8 @@
  *     hold-irq-write MS               the next REG_CONTROL write of a handler
  *                                     of the board's line waits, before it
  *                                     reaches the model, until another
- *                                     control write has, or MS ms passed
+ *                                     control write has reached it or MS ms
+ *                                     (at most 1000) have passed
  *     clear-log                       empty the access log
  *     reset                           power-on registers, virtual time,
  *                                     configuration byte readable again
