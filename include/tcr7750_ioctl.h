@@ -22,22 +22,24 @@
 #define TCR7750_DEVICE_PATH "/dev/tcr7750"
 
 /*
- * Commands.  Every command that moves data encodes the size of a pointer,
- * whatever it moves: the argument is the address of the caller's variable.
+ * Commands.  Every command that moves data encodes the size 8, the width of a
+ * pointer on x86-64, whatever it moves: the argument is the address of the
+ * caller's variable.  The size is spelt with a fixed 8-byte type, so that
+ * 32-bit programs compute the same numbers as 64-bit ones.
  */
 #define TCR7750_IOC_TYPE  0xE0
 #define TCR7750_IOC_MAXNR 9
 
 #define TCR7750_IOC_DISABLE        _IO(TCR7750_IOC_TYPE, 0)
-#define TCR7750_IOC_SET_YEAR       _IOW(TCR7750_IOC_TYPE, 1, void *) /* in: __u16 year */
-#define TCR7750_IOC_GET_STATUS     _IOR(TCR7750_IOC_TYPE, 2, void *) /* out: __u32, control << 16 | status */
-#define TCR7750_IOC_SET_PERIOD     _IOW(TCR7750_IOC_TYPE, 3, void *) /* in: __u16 tenths of a second */
-#define TCR7750_IOC_ENABLE_TS      _IOW(TCR7750_IOC_TYPE, 4, void *) /* in: __u8, non-zero: falling edge */
-#define TCR7750_IOC_GET_TS         _IOR(TCR7750_IOC_TYPE, 5, void *) /* out: struct tcr7750_timestamps, live */
-#define TCR7750_IOC_GET_STORED_TS  _IOR(TCR7750_IOC_TYPE, 6, void *) /* out: struct tcr7750_timestamps, latched */
-#define TCR7750_IOC_SET_IRIG_MODE  _IOW(TCR7750_IOC_TYPE, 7, void *) /* in: __u8 mode */
-#define TCR7750_IOC_GET_VERSION    _IOR(TCR7750_IOC_TYPE, 8, void *) /* out: 16 bytes */
-#define TCR7750_IOC_DUMP           _IOR(TCR7750_IOC_TYPE, 9, void *) /* out: 256 bytes */
+#define TCR7750_IOC_SET_YEAR       _IOW(TCR7750_IOC_TYPE, 1, __u64) /* in: __u16 year */
+#define TCR7750_IOC_GET_STATUS     _IOR(TCR7750_IOC_TYPE, 2, __u64) /* out: __u32, control << 16 | status */
+#define TCR7750_IOC_SET_PERIOD     _IOW(TCR7750_IOC_TYPE, 3, __u64) /* in: __u16 tenths of a second */
+#define TCR7750_IOC_ENABLE_TS      _IOW(TCR7750_IOC_TYPE, 4, __u64) /* in: __u8, non-zero: falling edge */
+#define TCR7750_IOC_GET_TS         _IOR(TCR7750_IOC_TYPE, 5, __u64) /* out: struct tcr7750_timestamps, live */
+#define TCR7750_IOC_GET_STORED_TS  _IOR(TCR7750_IOC_TYPE, 6, __u64) /* out: struct tcr7750_timestamps, latched */
+#define TCR7750_IOC_SET_IRIG_MODE  _IOW(TCR7750_IOC_TYPE, 7, __u64) /* in: __u8 mode */
+#define TCR7750_IOC_GET_VERSION    _IOR(TCR7750_IOC_TYPE, 8, __u64) /* out: 16 bytes */
+#define TCR7750_IOC_DUMP           _IOR(TCR7750_IOC_TYPE, 9, __u64) /* out: 256 bytes */
 
 /* Mode bytes of TCR7750_IOC_SET_IRIG_MODE; 1 and 4 to 255 change nothing. */
 #define TCR7750_IRIG_MODE_STANDARD 0
@@ -47,7 +49,6 @@
 /* GET_VERSION copies the REG_VERSION_SIZE bytes of the version text, DUMP the
  * TCR7750_WINDOW_SIZE bytes of the register window (tcr7750_regs.h). */
 
-#if defined(__SIZEOF_POINTER__) && __SIZEOF_POINTER__ == 8
 TCR7750_STATIC_ASSERT(TCR7750_IOC_DISABLE == 0x0000E000u, "command 0");
 TCR7750_STATIC_ASSERT(TCR7750_IOC_SET_YEAR == 0x4008E001u, "command 1");
 TCR7750_STATIC_ASSERT(TCR7750_IOC_GET_STATUS == 0x8008E002u, "command 2");
@@ -58,7 +59,6 @@ TCR7750_STATIC_ASSERT(TCR7750_IOC_GET_STORED_TS == 0x8008E006u, "command 6");
 TCR7750_STATIC_ASSERT(TCR7750_IOC_SET_IRIG_MODE == 0x4008E007u, "command 7");
 TCR7750_STATIC_ASSERT(TCR7750_IOC_GET_VERSION == 0x8008E008u, "command 8");
 TCR7750_STATIC_ASSERT(TCR7750_IOC_DUMP == 0x8008E009u, "command 9");
-#endif
 
 /* The four time-stamp registers, rise then fall, seconds then microseconds. */
 struct tcr7750_timestamps {

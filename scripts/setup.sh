@@ -7,6 +7,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
   linux-headers-amd64 linux-image-amd64 qemu-system-x86 busybox-static cpio kmod strace
+  gcc-multilib g++-multilib
   wine64 xvfb imagemagick xdotool
 )
 

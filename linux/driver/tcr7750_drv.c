@@ -44,6 +44,7 @@ static void __iomem *baseAddress;
 static void __iomem *statusreg;
 static void __iomem *controlreg;
 static u16 Ctlreg;     /* level bits of REG_CONTROL; pulse bits never stay here */
+static DEFINE_SPINLOCK(control_lock); /* Ctlreg and every write of REG_CONTROL */
 static s16 irq_num = -1; /* the line taken, -1 when none */
 
 static u8 Ready;       /* a board interrupt came since the last blocking read */
@@ -54,9 +55,20 @@ static DEFINE_SPINLOCK(stored_ts_lock);
 /* Stands in for the old kernel-wide ioctl lock: one command at a time. */
 static DEFINE_MUTEX(command_lock);
 
-static void write_control(u16 value)
+/*
+ * The one way to write REG_CONTROL: clear, then set, level bits in the shadow
+ * and write it whole with this write's pulse bits.  Under control_lock, also
+ * from the interrupt handler, so a writer on another CPU never writes a
+ * shadow older than the one already on the board.
+ */
+static void tcr7750_update_control(u16 clear, u16 set, u16 pulse)
 {
-	iowrite16(value, controlreg);
+	unsigned long flags;
+
+	spin_lock_irqsave(&control_lock, flags);
+	Ctlreg = (Ctlreg & ~clear) | set;
+	iowrite16(Ctlreg | pulse, controlreg);
+	spin_unlock_irqrestore(&control_lock, flags);
 }
 
 static u16 read16(unsigned int offset)
@@ -103,11 +115,12 @@ static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 {
 	u16 status = ioread16(statusreg);
 
-	if (!(status & ST_BOARD_IRQ))
+	/* All ones: no board answered the read (gone, or memory decoding off). */
+	if (PCI_POSSIBLE_ERROR(status) || !(status & ST_BOARD_IRQ))
 		return IRQ_NONE; /* another device on the shared line */
 
 	if (status & ST_PERIODIC_IRQ) {
-		write_control(READ_ONCE(Ctlreg) | CTL_PERIODIC_ACK);
+		tcr7750_update_control(0, 0, CTL_PERIODIC_ACK);
 	} else {
 		/* Reading the time stamps is what acknowledges them. */
 		struct tcr7750_timestamps ts;
@@ -159,7 +172,7 @@ static long set_year(u16 __user *argument)
 	iowrite16(year, baseAddress + REG_INITIAL_YEAR);
 	printk(KERN_DEFAULT "Set initial year %d %08X\n", year,
 	       (u32)(uintptr_t)(baseAddress + REG_INITIAL_YEAR));
-	write_control(Ctlreg | CTL_LOAD_YEAR);
+	tcr7750_update_control(0, 0, CTL_LOAD_YEAR);
 	return 0;
 }
 
@@ -171,25 +184,18 @@ static long set_period(u16 __user *argument)
 		return -EFAULT;
 	iowrite16(period, baseAddress + REG_PERIOD);
 	printk(KERN_DEFAULT "Period interrupt set %d\n", period);
-	WRITE_ONCE(Ctlreg, Ctlreg | CTL_PERIODIC_ENABLE);
-	write_control(Ctlreg | CTL_PERIODIC_ACK);
+	tcr7750_update_control(0, CTL_PERIODIC_ENABLE, CTL_PERIODIC_ACK);
 	return 0;
 }
 
 static long enable_timestamp(u8 __user *argument)
 {
 	u8 falling;
-	u16 value;
 
 	if (get_user(falling, argument))
 		return -EFAULT;
-	value = Ctlreg | CTL_TIMESTAMP_ENABLE;
-	if (falling)
-		value |= CTL_FALLING_EDGE;
-	else
-		value &= ~CTL_FALLING_EDGE;
-	WRITE_ONCE(Ctlreg, value);
-	write_control(Ctlreg);
+	tcr7750_update_control(CTL_FALLING_EDGE,
+			       CTL_TIMESTAMP_ENABLE | (falling ? CTL_FALLING_EDGE : 0), 0);
 	return 0;
 }
 
@@ -210,27 +216,39 @@ static long set_irig_mode(u8 __user *argument)
 	case TCR7750_IRIG_MODE_TD:
 		field = CTL_MODE_TD;
 		break;
-	default:
-		field = Ctlreg & CTL_MODE_MASK;
-		break;
+	default: /* no mode: the field stays, the register is still written */
+		tcr7750_update_control(0, 0, 0);
+		return 0;
 	}
-	WRITE_ONCE(Ctlreg, (Ctlreg & ~CTL_MODE_MASK) | field);
-	write_control(Ctlreg);
+	tcr7750_update_control(CTL_MODE_MASK, field, 0);
 	return 0;
 }
 
 static long disable_interrupts(void)
 {
-	WRITE_ONCE(Ctlreg, Ctlreg & ~CTL_ENABLE_MASK);
-	write_control(Ctlreg | CTL_PERIODIC_ACK);
+	tcr7750_update_control(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
 	return 0;
+}
+
+/*
+ * Answers are tried on the caller's memory before any register is read, as
+ * reads have effects on the board (reading the time-stamp registers
+ * acknowledges them).  A block copy takes nothing when its first byte
+ * cannot be written.
+ */
+static bool takes_nothing(void __user *argument)
+{
+	return put_user(0, (u8 __user *)argument) != 0;
 }
 
 static long get_status(u32 __user *argument)
 {
-	u32 control = ioread16(controlreg);
-	u32 status = ioread16(statusreg);
+	u32 control, status;
 
+	if (put_user(0, argument))
+		return -EFAULT;
+	control = ioread16(controlreg);
+	status = ioread16(statusreg);
 	return put_user(control << 16 | status, argument);
 }
 
@@ -244,6 +262,8 @@ static long get_live_timestamps(void __user *argument)
 {
 	struct tcr7750_timestamps ts;
 
+	if (takes_nothing(argument))
+		return sizeof(ts);
 	read_timestamps(&ts);
 	return copy_block(argument, &ts, sizeof(ts));
 }
@@ -264,6 +284,8 @@ static long get_version(void __user *argument)
 	u8 version[REG_VERSION_SIZE];
 	unsigned int i;
 
+	if (takes_nothing(argument))
+		return sizeof(version);
 	for (i = 0; i < sizeof(version); i++)
 		version[i] = ioread8(baseAddress + REG_VERSION + i);
 	return copy_block(argument, version, sizeof(version));
@@ -274,6 +296,8 @@ static long dump_window(void __user *argument)
 	u32 window[TCR7750_WINDOW_SIZE / sizeof(u32)];
 	unsigned int i;
 
+	if (takes_nothing(argument))
+		return sizeof(window);
 	for (i = 0; i < ARRAY_SIZE(window); i++)
 		window[i] = read32(i * sizeof(u32));
 	return copy_block(argument, window, sizeof(window));
@@ -318,7 +342,9 @@ static long tcr7750_ioctl(struct file *file, unsigned int command, unsigned long
 	if (_IOC_DIR(command) != _IOC_NONE && !access_ok(address, _IOC_SIZE(command)))
 		return -EFAULT;
 
-	mutex_lock(&command_lock);
+	/* A command's user copy can sleep as long as its memory takes to come. */
+	if (mutex_lock_interruptible(&command_lock))
+		return -ERESTARTSYS;
 	result = run_command(command, address);
 	mutex_unlock(&command_lock);
 	return result;
@@ -339,6 +365,7 @@ static const struct file_operations tcr7750_fops = {
 	.read = tcr7750_read,
 	.poll = tcr7750_poll,
 	.unlocked_ioctl = tcr7750_ioctl,
+	.compat_ioctl = compat_ptr_ioctl, /* same numbers and records for 32-bit callers */
 	.open = tcr7750_open,
 	.release = tcr7750_release,
 };
@@ -407,8 +434,7 @@ static int map_board(int *config_line)
 	statusreg = baseAddress + REG_STATUS;
 	controlreg = baseAddress + REG_CONTROL;
 	Ready = 0;
-	Ctlreg = 0;
-	write_control(CTL_PERIODIC_ACK);
+	tcr7750_update_control(CTL_LEVEL_MASK, 0, CTL_PERIODIC_ACK);
 	return 0;
 }
 
@@ -456,7 +482,11 @@ fail_region:
 
 static void __exit tcr7750_exit(void)
 {
-	write_control(Ctlreg | CTL_PERIODIC_ACK);
+	/*
+	 * No interrupt stays enabled once the handler is gone: a level line held
+	 * up with no handler would get the shared line disabled for everyone.
+	 */
+	tcr7750_update_control(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
 	release_interrupt();
 	iounmap(baseAddress);
 	cdev_del(&cdev);

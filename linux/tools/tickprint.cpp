@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -20,11 +21,18 @@ static void terminate(int)
 int main(int argc, char** argv)
 {
     stop = 0;
-    // Not restarting: Ctrl-C ends a read that waits for an interrupt which
-    // may never come, so the program always ends promptly.
     struct sigaction action {};
     action.sa_handler = terminate;
     sigaction(SIGINT, &action, nullptr);
+    // SIGINT is let in only while the program waits (ppoll, which opens the
+    // mask and waits in one step) or reads; a Ctrl-C at any other moment stays
+    // pending until then and ends that wait at once. Never lost, never waited
+    // out, also when no interrupt ever comes.
+    sigset_t interrupt, waiting;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    sigprocmask(SIG_BLOCK, &interrupt, &waiting);
+    sigdelset(&waiting, SIGINT);
 
     int device = open(TCR7750_DEVICE_PATH, O_RDWR);
     if (device < 0) {
@@ -39,7 +47,15 @@ int main(int argc, char** argv)
     stop = 0;
     tcr7750_time record;
     while (!stop) {
-        if (read(device, &record, sizeof record) != sizeof record)
+        pollfd ready{device, POLLIN, 0};
+        if (ppoll(&ready, 1, nullptr, &waiting) < 0)
+            continue; // Ctrl-C
+        // The record is ready, unless another reader took it first: then the
+        // read waits for the next one, and Ctrl-C must end that wait too.
+        sigprocmask(SIG_SETMASK, &waiting, nullptr);
+        ssize_t got = read(device, &record, sizeof record);
+        sigprocmask(SIG_BLOCK, &interrupt, nullptr);
+        if (got != sizeof record)
             continue; // nothing new to print
         std::printf("[Status:%04X] TU %04d %03d %02d:%02d:%02d.%06d\n", record.status, record.year,
                     record.day_of_year, record.hour, record.minute, record.second,

@@ -38,6 +38,7 @@ extern int first_irq; /* the board's line, then a spare one */
 extern int busy_irq;
 extern u64 raise_count;
 extern u64 last_raise_ns;
+extern int raising_cpu; /* the CPU running the line's handlers, or -1 */
 int setup_lines(void);
 void teardown_lines(void);
 void request_raise(void);
@@ -50,6 +51,9 @@ void unmap_page(void);
 void refresh_page(void); /* under board_model_lock */
 int hook_accessors(void);
 void unhook_accessors(void);
+void hold_next_irq_write(unsigned int ms); /* "hold-irq-write"; 0 cancels */
+extern bool irq_write_held;
+extern unsigned int irq_writes_held;
 
 /* board_realtime.c */
 void init_realtime(void);

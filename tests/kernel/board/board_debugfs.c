@@ -11,6 +11,11 @@
  *     line VALUE                      interrupt-line byte in configuration
  *     line-error 0|1                  make configuration reads of it fail
  *     realtime 0|1                    follow the kernel clock
+ *     hold-irq-write MS               the next REG_CONTROL write of a handler
+ *                                     of the board's line waits, before it
+ *                                     reaches the model, until another
+ *                                     control write has reached it or MS ms
+ *                                     (at most 1000) have passed
  *     clear-log                       empty the access log
  *     reset                           power-on registers, virtual time,
  *                                     configuration byte readable again
@@ -66,6 +71,8 @@ static int run_board_command(const char *line)
 		set_realtime(false);
 		spin_lock_irqsave(&board_model_lock, flags);
 		reset_board();
+	} else if (sscanf(line, "hold-irq-write %i", &value) == 1) {
+		hold_next_irq_write(value);
 	} else if (sscanf(line, "realtime %i", &value) == 1) {
 		spin_unlock_irqrestore(&board_model_lock, flags);
 		set_realtime(value);
@@ -122,6 +129,8 @@ static int state_show(struct seq_file *s, void *unused)
 	seq_printf(s, "raises %llu\n", raise_count);
 	seq_printf(s, "last_raise_ns %llu\n", READ_ONCE(last_raise_ns));
 	seq_printf(s, "elapsed_ns %llu\n", copy.elapsed_ns);
+	seq_printf(s, "irq_write_held %d\n", READ_ONCE(irq_write_held));
+	seq_printf(s, "irq_writes_held %u\n", READ_ONCE(irq_writes_held));
 	return 0;
 }
 DEFINE_SHOW_ATTRIBUTE(state);

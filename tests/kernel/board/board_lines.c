@@ -20,6 +20,7 @@ int first_irq = -1;
 int busy_irq = -1;
 u64 raise_count;
 u64 last_raise_ns;
+int raising_cpu = -1; /* the CPU running the line's handlers, or -1 */
 
 static struct hrtimer raise_timer; /* delivers the line to the kernel */
 static atomic_t raises_requested = ATOMIC_INIT(0);
@@ -29,7 +30,8 @@ static DECLARE_WAIT_QUEUE_HEAD(raises_wq);
 void request_raise(void)
 {
 	atomic_inc(&raises_requested);
-	hrtimer_start(&raise_timer, 0, HRTIMER_MODE_REL);
+	/* Pinned: the handler runs on the CPU whose command raised the line. */
+	hrtimer_start(&raise_timer, 0, HRTIMER_MODE_REL_PINNED);
 }
 
 /* Model callback, under board_model_lock: only schedule, the driver runs later. */
@@ -56,11 +58,13 @@ static enum hrtimer_restart raise_line(struct hrtimer *timer)
 	int i;
 
 	/* A level-triggered line fires again while the board still holds it up. */
+	WRITE_ONCE(raising_cpu, smp_processor_id());
 	for (i = 0; i < MAX_RAISES && (i == 0 || line_asserted()); i++) {
 		WRITE_ONCE(last_raise_ns, ktime_get_ns());
 		raise_count++;
 		generic_handle_irq(first_irq + LINE_BOARD);
 	}
+	WRITE_ONCE(raising_cpu, -1);
 	atomic_set(&raises_done, requested);
 	wake_up_all(&raises_wq);
 	return HRTIMER_NORESTART;

@@ -36,6 +36,7 @@ void reset_board(void)
 	tcr7750_model_set_line_handler(&board_model, on_line_change, NULL);
 	config_line = first_irq + LINE_BOARD;
 	config_line_error = false;
+	hold_next_irq_write(0);
 	refresh_page();
 }
 

@@ -17,6 +17,7 @@
  */
 #include <linux/io.h>
 #include <linux/kprobes.h>
+#include <linux/ktime.h>
 #include <linux/mm.h>
 
 #include "board.h"
@@ -72,6 +73,41 @@ static void model_read_into_page(unsigned long address, unsigned int width)
 	spin_unlock_irqrestore(&board_model_lock, flags);
 }
 
+/* "hold-irq-write": widens a handler's window between choosing and writing. */
+static atomic_t irq_write_hold_ms = ATOMIC_INIT(0);
+static atomic_t control_writes_done = ATOMIC_INIT(0);
+bool irq_write_held;        /* a handler's write waits now */
+unsigned int irq_writes_held;
+
+void hold_next_irq_write(unsigned int ms)
+{
+	atomic_set(&irq_write_hold_ms, min(ms, 1000u));
+}
+
+/*
+ * A control write from a handler of the board's line, once after
+ * "hold-irq-write MS": spin (the handler cannot sleep) until another control
+ * write has reached the model, or MS ms passed.
+ */
+static void hold_irq_write(void)
+{
+	int done = atomic_read(&control_writes_done);
+	unsigned int ms;
+	u64 until;
+
+	if (READ_ONCE(raising_cpu) != raw_smp_processor_id())
+		return;
+	ms = atomic_xchg(&irq_write_hold_ms, 0);
+	if (!ms)
+		return;
+	until = ktime_get_mono_fast_ns() + (u64)ms * NSEC_PER_MSEC;
+	WRITE_ONCE(irq_write_held, true);
+	while (atomic_read(&control_writes_done) == done && ktime_get_mono_fast_ns() < until)
+		cpu_relax();
+	WRITE_ONCE(irq_write_held, false);
+	irq_writes_held++;
+}
+
 static void model_write_from_accessor(unsigned long address, unsigned int width, u32 value)
 {
 	long offset = board_offset(address);
@@ -79,11 +115,15 @@ static void model_write_from_accessor(unsigned long address, unsigned int width,
 
 	if (offset < 0)
 		return;
+	if (offset == REG_CONTROL)
+		hold_irq_write();
 	spin_lock_irqsave(&board_model_lock, flags);
 	tcr7750_model_write(&board_model, offset, width, value);
 	refresh_page();
 	schedule_tick(); /* a new period or enable moves the next interrupt */
 	spin_unlock_irqrestore(&board_model_lock, flags);
+	if (offset == REG_CONTROL)
+		atomic_inc(&control_writes_done); /* in the model now: a held write may follow */
 }
 
 /* x86-64: the first argument in di, the second in si. */

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -253,6 +256,66 @@ TEST_F(CommandsTest, TwoCommandsNeverRunAtOnce)
     }
 }
 
+TEST_F(CommandsTest, HandlerAcknowledgeNeverUndoesACommandOnAnotherCpu)
+{
+    if (std::thread::hardware_concurrency() < 2)
+        GTEST_SKIP() << "needs two CPUs";
+    auto pin_to_cpu = [](int cpu) {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(cpu, &set);
+        ASSERT_EQ(sched_setaffinity(0, sizeof set, &set), 0);
+    };
+    struct Case {
+        unsigned long command;
+        uint8_t argument;
+        uint32_t control; // on the board once both writes are in
+    };
+    const Case cases[] = {
+        {TCR7750_IOC_DISABLE, 0, 0},
+        {TCR7750_IOC_ENABLE_TS, 0, CTL_PERIODIC_ENABLE | CTL_TIMESTAMP_ENABLE},
+        {TCR7750_IOC_SET_IRIG_MODE, TCR7750_IRIG_MODE_TD, CTL_PERIODIC_ENABLE | CTL_MODE_TD},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(device.command(TCR7750_IOC_DISABLE), 0);
+        ASSERT_EQ(set_mode(TCR7750_IRIG_MODE_STANDARD), 0);
+        ASSERT_EQ(set_period(10), 0);
+        uint64_t held = board::state_number("irq_writes_held");
+        // The periodic interrupt comes on CPU 0, where its acknowledge waits at
+        // the board for a moment; meanwhile the command runs on CPU 1.
+        board::command("hold-irq-write 300");
+        std::thread interrupt([&] {
+            pin_to_cpu(0);
+            board::command("advance 1000000000");
+        });
+        std::thread command([&] {
+            pin_to_cpu(1);
+            for (int i = 0; i < 1000 && board::state_number("irq_write_held") == 0; i++)
+                usleep(1000);
+            uint8_t argument = c.argument;
+            EXPECT_EQ(device.command(c.command, &argument), 0);
+        });
+        interrupt.join();
+        command.join();
+        ASSERT_EQ(board::state_number("irq_writes_held"), held + 1) << "the handler's write was held";
+        EXPECT_EQ(board::state_number("control"), c.control) << "command " << std::hex << c.command;
+    }
+}
+
+TEST_F(CommandsTest, CommandWaitingBehindAStalledCopyEndsOnASignal)
+{
+    CommandLockHolder stalled; // a dump waits in its copy, holding the command lock
+    ASSERT_TRUE(stalled.held());
+    catch_signal(SIGUSR1, false);
+    uint32_t word = 0;
+    BlockedCall waiting([&] { return device.command(TCR7750_IOC_GET_STATUS, &word); });
+    ASSERT_TRUE(waiting.sleeping_in({SYS_ioctl}));
+    waiting.signal(SIGUSR1);
+    EXPECT_TRUE(waiting.done()) << "the signal ends the wait";
+    EXPECT_EQ(stalled.release(), 0) << "the dump completes once its page comes";
+    EXPECT_EQ(waiting.result(), -EINTR);
+}
+
 TEST_F(CommandsTest, UnknownCommandsAreRefusedUntouched)
 {
     const unsigned long refused[] = {
@@ -288,7 +351,7 @@ TEST_F(CommandsTest, BadAddressIsRefusedBeforeTheCommandIsLookedUp)
     EXPECT_TRUE(board::log().empty());
 }
 
-TEST_F(CommandsTest, UnreadableArgumentGivesEfaultAndWritesNothing)
+TEST_F(CommandsTest, UnusableArgumentTouchesNoRegister)
 {
     Guarded memory;
     EXPECT_EQ(device.command(TCR7750_IOC_SET_YEAR, memory.unreadable()), -EFAULT);
@@ -296,7 +359,34 @@ TEST_F(CommandsTest, UnreadableArgumentGivesEfaultAndWritesNothing)
     EXPECT_EQ(device.command(TCR7750_IOC_ENABLE_TS, memory.unreadable()), -EFAULT);
     EXPECT_EQ(device.command(TCR7750_IOC_SET_IRIG_MODE, memory.unreadable()), -EFAULT);
     EXPECT_EQ(device.command(TCR7750_IOC_GET_STATUS, memory.unreadable()), -EFAULT);
-    EXPECT_TRUE(board::writes().empty());
+    EXPECT_EQ(device.command(TCR7750_IOC_GET_STATUS, memory.last(2)), -EFAULT) << "half the word";
+    // Block copies answer the bytes left uncopied: here all of them.
+    EXPECT_EQ(device.command(TCR7750_IOC_GET_TS, memory.unreadable()), 16);
+    EXPECT_EQ(device.command(TCR7750_IOC_GET_VERSION, memory.unreadable()), 16);
+    EXPECT_EQ(device.command(TCR7750_IOC_DUMP, memory.unreadable()), 256);
+    EXPECT_EQ(board::log(), std::vector<Access>{}) << "not even a read";
+}
+
+// What a program sees of every command (device_check's lines) and what the
+// board sees of them, from the same start.
+std::pair<std::string, std::vector<Access>> check_device(const std::string& program)
+{
+    fresh_driver();
+    board::command("time 2010 7 4 1 2 3 0");
+    board::command("status 0x0F01");
+    Process check({program});
+    EXPECT_EQ(check.wait(), 0) << program;
+    return {check.read_rest(), board::log()};
+}
+
+TEST(CommandsFrom32BitTest, AnswerAndReachTheBoardAsFrom64Bit)
+{
+    auto [native, native_accesses] = check_device("/tests/device_check");
+    ASSERT_NE(native.find("set-year 0\n"), std::string::npos) << native;
+    ASSERT_NE(native.find("unknown -25\n"), std::string::npos) << native;
+    auto [compat, compat_accesses] = check_device("/tests/device_check32");
+    EXPECT_EQ(compat, native);
+    EXPECT_EQ(compat_accesses, native_accesses);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 // time stamp, signals and several readers.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -10,8 +9,6 @@
 #include <fstream>
 #include <future>
 #include <poll.h>
-#include <pthread.h>
-#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -30,45 +27,23 @@ constexpr uint64_t tenth_ns = 100'000'000;
 // A blocking read() on its own thread.
 class BlockedReader {
 public:
-    explicit BlockedReader(const Device& device)
-    {
-        std::memset(&record_, 0xFF, sizeof record_);
-        result_ = std::async(std::launch::async, [this, &device] {
-            tid_ = static_cast<pid_t>(syscall(SYS_gettid));
-            thread_ = pthread_self();
-            return device.read_record(record_);
-        });
-        while (tid_ == 0)
-            std::this_thread::yield();
-    }
-
-    bool done(std::chrono::milliseconds wait = 2000ms)
-    {
-        return result_.wait_for(wait) == std::future_status::ready;
-    }
-    long result() { return result_.get(); }
+    explicit BlockedReader(const Device& device) : call_([this, &device] { return device.read_record(record_); }) {}
+    bool done(std::chrono::milliseconds wait = 2000ms) { return call_.done(wait); }
+    long result() { return call_.result(); }
     const tcr7750_time& record() const { return record_; }
-    pthread_t thread() const { return thread_; }
-
-    bool sleeping_in_read() const { return guest::sleeping_in_read(tid_); }
+    void signal(int number) const { call_.signal(number); }
+    bool sleeping_in_read() const { return guest::sleeping_in_read(call_.tid()); }
 
 private:
-    tcr7750_time record_;
-    std::atomic<pid_t> tid_{0};
-    pthread_t thread_{};
-    std::future<long> result_;
+    static tcr7750_time unwritten()
+    {
+        tcr7750_time record;
+        std::memset(&record, 0xFF, sizeof record);
+        return record;
+    }
+    tcr7750_time record_ = unwritten(); // before call_, which writes it
+    BlockedCall call_;
 };
-
-std::atomic<int> signals_caught{0};
-void count_signal(int) { signals_caught++; }
-
-void catch_sigusr1(bool restart)
-{
-    struct sigaction action{};
-    action.sa_handler = count_signal;
-    action.sa_flags = restart ? SA_RESTART : 0;
-    sigaction(SIGUSR1, &action, nullptr);
-}
 
 class DataPathTest : public testing::Test {
 protected:
@@ -239,12 +214,16 @@ TEST_F(DataPathTest, PeriodicInterruptLeavesTheStoredTimestamp)
 TEST_F(DataPathTest, InterruptOfAnotherDeviceIsNotHandled)
 {
     int line = board::irq();
-    std::string before = unhandled_interrupts(line);
-    board::command("irq 0x0001"); // frame good, nothing pending: not the board's
-    std::vector<Access> service{{'R', REG_STATUS, 2, ST_FRAME_OK}};
-    EXPECT_EQ(board::log(), service) << "nothing but the status is touched";
-    EXPECT_NE(unhandled_interrupts(line), before) << "the kernel counted it unhandled";
-    EXPECT_EQ(device.poll_events(), 0);
+    // Frame good, nothing pending; all ones, as a read that no board answers.
+    for (uint32_t status : {0x0001u, 0xFFFFu}) {
+        board::clear_log();
+        std::string before = unhandled_interrupts(line);
+        board::command("irq " + std::to_string(status));
+        std::vector<Access> service{{'R', REG_STATUS, 2, status}};
+        EXPECT_EQ(board::log(), service) << "nothing but the status is touched: " << status;
+        EXPECT_NE(unhandled_interrupts(line), before) << "the kernel counted it unhandled: " << status;
+        EXPECT_EQ(device.poll_events(), 0) << status;
+    }
 
     std::string handled_before = unhandled_interrupts(line);
     board::command("irq 0x0008");
@@ -254,25 +233,25 @@ TEST_F(DataPathTest, InterruptOfAnotherDeviceIsNotHandled)
 
 TEST_F(DataPathTest, SignalEndsABlockedRead)
 {
-    catch_sigusr1(false);
+    catch_signal(SIGUSR1, false);
     BlockedReader reader(device);
     ASSERT_TRUE(reader.sleeping_in_read());
-    pthread_kill(reader.thread(), SIGUSR1);
+    reader.signal(SIGUSR1);
     ASSERT_TRUE(reader.done());
     EXPECT_EQ(reader.result(), -EINTR);
 }
 
 TEST_F(DataPathTest, RestartingSignalHandlerGoesBackToSleep)
 {
-    catch_sigusr1(true);
+    catch_signal(SIGUSR1, true);
     start_periodic(1);
     BlockedReader reader(device);
     ASSERT_TRUE(reader.sleeping_in_read());
-    int caught = signals_caught;
-    pthread_kill(reader.thread(), SIGUSR1);
-    for (int i = 0; i < 2000 && signals_caught == caught; i++)
+    int caught = signals_caught();
+    reader.signal(SIGUSR1);
+    for (int i = 0; i < 2000 && signals_caught() == caught; i++)
         std::this_thread::sleep_for(1ms);
-    ASSERT_NE(signals_caught, caught);
+    ASSERT_NE(signals_caught(), caught);
     EXPECT_FALSE(reader.done(50ms)) << "the read was restarted";
     advance_tenths(1);
     ASSERT_TRUE(reader.done());
@@ -288,11 +267,11 @@ TEST(DataPathWithoutInterruptTest, BlockingReadWaitsForASignal)
     board::command("advance " + std::to_string(tenth_ns));
     EXPECT_EQ(board::state_number("periodic_raised"), 1u);
     EXPECT_EQ(unserved.poll_events(), 0);
-    catch_sigusr1(false);
+    catch_signal(SIGUSR1, false);
     BlockedReader reader(unserved);
     ASSERT_TRUE(reader.sleeping_in_read());
     EXPECT_FALSE(reader.done(50ms));
-    pthread_kill(reader.thread(), SIGUSR1);
+    reader.signal(SIGUSR1);
     ASSERT_TRUE(reader.done());
     EXPECT_EQ(reader.result(), -EINTR);
 }

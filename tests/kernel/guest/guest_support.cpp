@@ -4,13 +4,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/userfaultfd.h>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <csignal>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <utility>
 #include <ctime>
 #include <unistd.h>
@@ -229,7 +232,7 @@ void fresh_driver(const std::string& parameters)
     board::clear_log();
 }
 
-bool sleeping_in_read(pid_t tid)
+bool sleeping_in(pid_t tid, const std::vector<long>& syscalls)
 {
     const std::string path = "/proc/" + std::to_string(tid) + "/syscall";
     for (int i = 0; i < 2000; i++) {
@@ -238,11 +241,102 @@ bool sleeping_in_read(pid_t tid)
         std::ifstream syscall_file(path);
         std::string number;
         syscall_file >> number;
-        if (number == std::to_string(SYS_read))
-            return true;
+        for (long syscall : syscalls)
+            if (number == std::to_string(syscall))
+                return true;
         usleep(1000);
     }
     return false;
+}
+
+bool sleeping_in_read(pid_t tid)
+{
+    return sleeping_in(tid, {SYS_read});
+}
+
+namespace {
+std::atomic<int> signal_count{0};
+void count_signal(int) { signal_count++; }
+} // namespace
+
+void catch_signal(int signal, bool restart)
+{
+    struct sigaction action{};
+    action.sa_handler = count_signal;
+    action.sa_flags = restart ? SA_RESTART : 0;
+    sigaction(signal, &action, nullptr);
+}
+
+int signals_caught()
+{
+    return signal_count;
+}
+
+BlockedCall::BlockedCall(std::function<long()> call)
+{
+    result_ = std::async(std::launch::async, [this, call = std::move(call)] {
+        thread_ = pthread_self();
+        tid_ = static_cast<pid_t>(syscall(SYS_gettid));
+        return call();
+    });
+    while (tid_ == 0)
+        std::this_thread::yield();
+}
+
+bool BlockedCall::done(std::chrono::milliseconds wait)
+{
+    return result_.wait_for(wait) == std::future_status::ready;
+}
+
+long BlockedCall::result()
+{
+    return result_.get();
+}
+
+void BlockedCall::signal(int number) const
+{
+    pthread_kill(thread_, number);
+}
+
+CommandLockHolder::CommandLockHolder()
+{
+    const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    faults_ = static_cast<int>(syscall(SYS_userfaultfd, O_CLOEXEC | O_NONBLOCK));
+    page_ = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    uffdio_api api{};
+    api.api = UFFD_API;
+    uffdio_register missing{};
+    missing.range = {reinterpret_cast<uintptr_t>(page_), size};
+    missing.mode = UFFDIO_REGISTER_MODE_MISSING;
+    if (faults_ < 0 || page_ == MAP_FAILED || ioctl(faults_, UFFDIO_API, &api) != 0 ||
+        ioctl(faults_, UFFDIO_REGISTER, &missing) != 0)
+        return;
+    dump_ = std::async(std::launch::async, [page = page_] { return Device().command(TCR7750_IOC_DUMP, page); });
+    pollfd fault{faults_, POLLIN, 0};
+    held_ = ::poll(&fault, 1, 2000) == 1; // the command's copy touched the page
+}
+
+long CommandLockHolder::release()
+{
+    if (!dump_.valid())
+        return -1;
+    const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    std::vector<char> zeros(size);
+    uffdio_copy fill{};
+    fill.dst = reinterpret_cast<uintptr_t>(page_);
+    fill.src = reinterpret_cast<uintptr_t>(zeros.data());
+    fill.len = size;
+    ioctl(faults_, UFFDIO_COPY, &fill); // maps the page and wakes the copy
+    return dump_.get();
+}
+
+CommandLockHolder::~CommandLockHolder()
+{
+    release();
+    if (page_ != nullptr && page_ != MAP_FAILED)
+        munmap(page_, static_cast<size_t>(sysconf(_SC_PAGESIZE)));
+    if (faults_ >= 0)
+        close(faults_);
 }
 
 uint64_t monotonic_ns()

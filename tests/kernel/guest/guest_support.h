@@ -2,9 +2,15 @@
 // kernel log, loading and unloading the modules, and the device itself.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <map>
 #include <optional>
+#include <pthread.h>
+#include <ostream>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -22,6 +28,7 @@ struct Access {
     bool operator==(const Access&) const = default;
 };
 std::string to_string(const Access& access);
+inline void PrintTo(const Access& access, std::ostream* out) { *out << to_string(access); } // for GoogleTest
 
 // The simulated board (tests/kernel/board), through its debugfs files.
 namespace board {
@@ -87,8 +94,34 @@ struct FreshDriver {
     explicit FreshDriver(const std::string& parameters = "") { fresh_driver(parameters); }
 };
 
-// True once thread (or process) tid sleeps in read() (waits up to 2 s).
+// True once thread (or process) tid sleeps in one of these system calls
+// (numbers of its own ABI; waits up to 2 s).
+bool sleeping_in(pid_t tid, const std::vector<long>& syscalls);
+// The same for read() of a 64-bit program.
 bool sleeping_in_read(pid_t tid);
+
+// Catches the signal in this process, counting it; restart: SA_RESTART.
+void catch_signal(int signal, bool restart);
+int signals_caught();
+
+// A call that may block, run on a thread of its own.
+class BlockedCall {
+public:
+    explicit BlockedCall(std::function<long()> call);
+    BlockedCall(const BlockedCall&) = delete;
+    BlockedCall& operator=(const BlockedCall&) = delete;
+    // True when the call has returned within the wait.
+    bool done(std::chrono::milliseconds wait = std::chrono::milliseconds(2000));
+    long result(); // waits for it
+    pid_t tid() const { return tid_; }
+    void signal(int number) const; // to the call's thread
+    bool sleeping_in(const std::vector<long>& syscalls) const { return guest::sleeping_in(tid_, syscalls); }
+
+private:
+    std::atomic<pid_t> tid_{0};
+    std::atomic<pthread_t> thread_{};
+    std::future<long> result_;
+};
 
 // CLOCK_MONOTONIC, the kernel's ktime_get_ns(), in nanoseconds.
 uint64_t monotonic_ns();
@@ -114,6 +147,24 @@ private:
     int output_ = -1;
     std::string pending_;
     int status_ = -1;
+};
+
+// Holds the driver's command lock: a dump into a page whose fault waits
+// (userfaultfd) keeps that command in its copy until release().
+class CommandLockHolder {
+public:
+    CommandLockHolder(); // returns once the copy waits, or 2 s passed
+    ~CommandLockHolder();
+    CommandLockHolder(const CommandLockHolder&) = delete;
+    CommandLockHolder& operator=(const CommandLockHolder&) = delete;
+    bool held() const { return held_; }
+    long release(); // lets the copy finish; the dump's result
+
+private:
+    int faults_ = -1; // the userfaultfd
+    void* page_ = nullptr;
+    bool held_ = false;
+    std::future<long> dump_;
 };
 
 // An open handle on the device.

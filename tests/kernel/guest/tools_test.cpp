@@ -2,9 +2,11 @@
 // lines, period and ending; annumset's year; both without the device node.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <sys/syscall.h>
 
 #include "guest_support.h"
 #include "tcr7750_regs.h"
@@ -14,8 +16,18 @@ using namespace guest;
 namespace {
 
 constexpr uint64_t second_ns = 1'000'000'000;
-const std::string tickprint = "/tools/tickprint";
-const std::string annumset = "/tools/annumset";
+// One build of the console tools: where it is, and the numbers, in its ABI,
+// of the system calls that tickprint waits in.
+struct ToolBuild {
+    const char* name;
+    std::string directory;
+    std::vector<long> record_wait; // ppoll
+    std::vector<long> command;     // ioctl
+};
+void PrintTo(const ToolBuild& build, std::ostream* out) { *out << build.directory; }
+const ToolBuild native{"Native", "/tools/", {SYS_ppoll}, {SYS_ioctl}};
+// i386: ppoll 309 or ppoll_time64 414 (what 32-bit glibc calls), ioctl 54.
+const ToolBuild compat{"ThirtyTwoBit", "/tools32/", {309, 414}, {54}};
 
 Access control_write(uint32_t value)
 {
@@ -48,17 +60,22 @@ struct NodeAway {
     ~NodeAway() { std::rename("/dev/tcr7750.away", TCR7750_DEVICE_PATH); }
 };
 
-class ToolsTest : public testing::Test {
+class ToolsTest : public testing::TestWithParam<ToolBuild> {
 protected:
+    // True once tickprint waits for its next record.
+    bool waiting_for_record(const Process& tick) { return sleeping_in(tick.pid(), GetParam().record_wait); }
+
     FreshDriver fresh;
+    const std::string tickprint = GetParam().directory + "tickprint";
+    const std::string annumset = GetParam().directory + "annumset";
 };
 
-TEST_F(ToolsTest, TickprintPrintsEachRecordZeroPadded)
+TEST_P(ToolsTest, TickprintPrintsEachRecordZeroPadded)
 {
     board::command("time 2008 2 14 10 2 2 500");
     board::command("status 0x0001");
     Process tick({tickprint});
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     EXPECT_EQ(board::state()["period"], "10") << "one second when no argument";
     advance_seconds(1);
     EXPECT_EQ(tick.read_line(), "[Status:0001] TU 2008 045 10:02:03.000500");
@@ -67,29 +84,47 @@ TEST_F(ToolsTest, TickprintPrintsEachRecordZeroPadded)
     advance_seconds(1);
     EXPECT_EQ(tick.read_line(), "[Status:00F0] TU 2008 001 01:02:04.000045");
 
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     board::clear_log();
     EXPECT_EQ(tick.interrupt(), 0);
-    EXPECT_EQ(tick.read_rest(), "") << "Ctrl-C in read prints no further line";
+    EXPECT_EQ(tick.read_rest(), "") << "Ctrl-C in the wait prints no further line";
     EXPECT_EQ(board::writes(), std::vector<Access>{control_write(CTL_PERIODIC_ACK)}) << "interrupts disabled";
 }
 
-TEST_F(ToolsTest, TickprintSendsTheLowSixteenBitsOfItsPeriod)
+TEST_P(ToolsTest, TickprintSendsTheLowSixteenBitsOfItsPeriod)
 {
     const std::pair<const char*, uint32_t> cases[] = {{"25", 25}, {"abc", 0}, {"65543", 7}};
     for (auto [argument, period] : cases) {
         board::clear_log();
         Process tick({tickprint, argument, "ignored"});
-        ASSERT_TRUE(sleeping_in_read(tick.pid())) << argument;
+        ASSERT_TRUE(waiting_for_record(tick)) << argument;
         std::vector<Access> start{{'W', REG_PERIOD, 2, period},
                                   control_write(CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK)};
         EXPECT_EQ(board::writes(), start) << argument;
         EXPECT_EQ(tick.interrupt(), 0) << argument;
-        EXPECT_EQ(board::writes().back(), control_write(CTL_PERIODIC_ACK)) << argument;
+        auto writes = board::writes();
+        ASSERT_FALSE(writes.empty()) << argument;
+        EXPECT_EQ(writes.back(), control_write(CTL_PERIODIC_ACK)) << argument;
     }
 }
 
-TEST_F(ToolsTest, AnnumsetSendsTheLowSixteenBitsOfItsYear)
+TEST_P(ToolsTest, CtrlCBeforeTickprintWaitsIsNotLost)
+{
+    CommandLockHolder stalled; // tickprint's set-period command waits behind it
+    ASSERT_TRUE(stalled.held());
+    Process tick({tickprint});
+    ASSERT_TRUE(sleeping_in(tick.pid(), GetParam().command));
+    kill(tick.pid(), SIGINT);
+    EXPECT_EQ(stalled.release(), 0);
+    EXPECT_EQ(tick.wait(), 0) << "ended, though no record comes";
+    EXPECT_EQ(tick.read_rest(), "");
+    std::vector<Access> expected{{'W', REG_PERIOD, 2, 10},
+                                 control_write(CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK),
+                                 control_write(CTL_PERIODIC_ACK)};
+    EXPECT_EQ(board::writes(), expected);
+}
+
+TEST_P(ToolsTest, AnnumsetSendsTheLowSixteenBitsOfItsYear)
 {
     const std::pair<std::vector<std::string>, uint32_t> cases[] = {
         {{annumset}, 2008}, {{annumset, "2010"}, 2010}, {{annumset, "abc"}, 0}, {{annumset, "70000"}, 70000 & 0xFFFF}};
@@ -107,11 +142,11 @@ TEST_F(ToolsTest, AnnumsetSendsTheLowSixteenBitsOfItsYear)
     }
 }
 
-TEST_F(ToolsTest, RecordsAfterAnnumsetCarryTheNewYear)
+TEST_P(ToolsTest, RecordsAfterAnnumsetCarryTheNewYear)
 {
     board::command("time 2008 3 1 0 0 0 0");
     Process tick({tickprint});
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     advance_seconds(1);
     EXPECT_EQ(tick.read_line(), "[Status:0000] TU 2008 061 00:00:01.000000");
     Process set({annumset, "2011"});
@@ -121,19 +156,19 @@ TEST_F(ToolsTest, RecordsAfterAnnumsetCarryTheNewYear)
     EXPECT_EQ(tick.interrupt(), 0);
 }
 
-TEST_F(ToolsTest, TickprintCostsOneReadAndOneWritePerRecord)
+TEST_P(ToolsTest, TickprintCostsOneReadAndOneWritePerRecord)
 {
     Process tick({tickprint, "1"});
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     board::command("advance 100000000");
     ASSERT_TRUE(tick.read_line());
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     auto before = read_and_write_calls(tick.pid());
     constexpr int records = 5;
     for (int i = 0; i < records; i++) {
         board::command("advance 100000000");
         ASSERT_TRUE(tick.read_line());
-        ASSERT_TRUE(sleeping_in_read(tick.pid()));
+        ASSERT_TRUE(waiting_for_record(tick));
     }
     auto after = read_and_write_calls(tick.pid());
     EXPECT_EQ(after.first - before.first, records) << "read() calls";
@@ -141,7 +176,7 @@ TEST_F(ToolsTest, TickprintCostsOneReadAndOneWritePerRecord)
     EXPECT_EQ(tick.interrupt(), 0);
 }
 
-TEST_F(ToolsTest, WithoutTheNodeBothSayDeviceOpenError)
+TEST_P(ToolsTest, WithoutTheNodeBothSayDeviceOpenError)
 {
     NodeAway away;
     for (const std::string& tool : {tickprint, annumset}) {
@@ -152,16 +187,19 @@ TEST_F(ToolsTest, WithoutTheNodeBothSayDeviceOpenError)
     EXPECT_TRUE(board::writes().empty());
 }
 
-TEST(ToolsWithoutInterruptTest, CtrlCEndsTickprintWhenNoRecordComes)
+TEST_P(ToolsTest, CtrlCEndsTickprintWhenNoRecordComes)
 {
-    FreshDriver fresh("irq=-1");
+    fresh_driver("irq=-1");
     Process tick({tickprint});
-    ASSERT_TRUE(sleeping_in_read(tick.pid()));
+    ASSERT_TRUE(waiting_for_record(tick));
     advance_seconds(1); // the board raises its line; nobody listens
     board::clear_log();
     EXPECT_EQ(tick.interrupt(), 0);
     EXPECT_EQ(tick.read_rest(), "");
     EXPECT_EQ(board::writes(), std::vector<Access>{control_write(CTL_PERIODIC_ACK)});
 }
+
+INSTANTIATE_TEST_SUITE_P(Builds, ToolsTest, testing::Values(native, compat),
+                         [](const testing::TestParamInfo<ToolBuild>& info) { return info.param.name; });
 
 } // namespace

@@ -34,7 +34,7 @@ TEST_F(UnloadTest, RefusedWhileAHandleIsOpen)
     EXPECT_EQ(remove_module("tcr7750_drv"), 0);
 }
 
-TEST_F(UnloadTest, WritesTheShadowWithAcknowledgeAndKeepsEnables)
+TEST_F(UnloadTest, ClearsTheEnablesWithAcknowledgeAndKeepsTheRest)
 {
     fresh_driver();
     {
@@ -48,9 +48,14 @@ TEST_F(UnloadTest, WritesTheShadowWithAcknowledgeAndKeepsEnables)
     board::clear_log();
     KernelLog log;
     ASSERT_EQ(unload_driver(), 0);
-    std::vector<Access> expected{{'W', REG_CONTROL, 2, 0x0027 | CTL_PERIODIC_ACK}};
+    // Falling edge and AFNOR decoding stay; no interrupt stays enabled.
+    std::vector<Access> expected{{'W', REG_CONTROL, 2, 0x0024 | CTL_PERIODIC_ACK}};
     EXPECT_EQ(board::writes(), expected);
-    EXPECT_EQ(board::state()["control"], "0x0027") << "the enables stay set on the board";
+    EXPECT_EQ(board::state()["control"], "0x0024");
+    uint64_t raises = board::state_number("raises");
+    board::command("advance 2000000000");
+    board::command("edge fall");
+    EXPECT_EQ(board::state_number("raises"), raises) << "the board raises its line no more";
     auto unloaded = log.find("tcr7750 unloaded");
     ASSERT_TRUE(unloaded);
     EXPECT_EQ(unloaded->level, 6);
