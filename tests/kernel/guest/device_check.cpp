@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "tcr7750_ioctl.h"
+#include "tcr7750_regs.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ long command(unsigned long number, void* argument)
 // A command that answers into memory, shown with this many bytes of it.
 void ask(const char* name, unsigned long number, size_t shown)
 {
-    unsigned char answer[TCR7750_DUMP_SIZE];
+    unsigned char answer[TCR7750_WINDOW_SIZE];
     std::memset(answer, 0xAA, sizeof answer);
     show(name, command(number, answer), answer, shown);
 }
@@ -58,8 +59,8 @@ int main()
     ask("get-status", TCR7750_IOC_GET_STATUS, 8); // 8: only the first 4 are written
     ask("get-ts", TCR7750_IOC_GET_TS, 16);
     ask("get-stored-ts", TCR7750_IOC_GET_STORED_TS, 16);
-    ask("get-version", TCR7750_IOC_GET_VERSION, TCR7750_VERSION_SIZE);
-    ask("dump", TCR7750_IOC_DUMP, TCR7750_DUMP_SIZE);
+    ask("get-version", TCR7750_IOC_GET_VERSION, REG_VERSION_SIZE);
+    ask("dump", TCR7750_IOC_DUMP, TCR7750_WINDOW_SIZE);
     show("disable", command(TCR7750_IOC_DISABLE, nullptr));
     ask("unknown", _IO(TCR7750_IOC_TYPE, TCR7750_IOC_MAXNR + 1), 0);
 
