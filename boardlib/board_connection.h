@@ -1,5 +1,5 @@
-// The process-wide board connection and the two ways every export reaches
-// WinDriver: the driver call and the register transfer list.
+// The process-wide board connection, the lock every export holds on it, and
+// the export results.
 #pragma once
 
 #include <array>
@@ -47,35 +47,5 @@ extern BoardConnection connection;
 
 // Releases the lock, then shows the box (it blocks until the user closes it).
 int32_t refuse_with_message(std::unique_lock<std::mutex> &lock, const char *text, const char *caption);
-
-// Sends one request.  With separateHandle the request goes on a handle
-// opened for this call alone (the interrupt waits), and device is unused.
-// False when no usable handle was there or the driver reported a failure.
-bool driver_call(uint32_t code, DeviceHandle device, void *record, uint32_t size, bool separateHandle);
-
-// One register access addressed in the connection's register window.
-WD_TRANSFER register_read(unsigned offset, unsigned width);
-WD_TRANSFER register_write(unsigned offset, uint16_t value);
-
-// The register accesses of one export, sent to the driver in one request
-// and performed in list order.
-class TransferList {
-public:
-    static constexpr size_t kCapacity = 14; // the version text, byte by byte
-
-    // Adds a read of the register at offset, width bytes wide; returns the
-    // position whose result() holds the value after send().
-    size_t read(unsigned offset, unsigned width);
-    void write(unsigned offset, uint16_t value);
-
-    // One request on the connection: IOCTL_WD_TRANSFER for a lone command,
-    // IOCTL_WD_MULTI_TRANSFER otherwise.  False if the driver failed it.
-    bool send();
-    uint32_t result(size_t position) const;
-
-private:
-    std::array<WD_TRANSFER, kCapacity> commands_{};
-    size_t count_ = 0;
-};
 
 } // namespace tcr7750

@@ -2,6 +2,7 @@
 // write REG_CONTROL from the whole shadow, so they re-assert the interrupt
 // enable and edge bits too.
 #include "board_connection.h"
+#include "register_transfers.h"
 #include "tcr7750.h"
 #include "tcr7750_regs.h"
 

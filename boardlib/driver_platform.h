@@ -28,6 +28,12 @@ public:
 void install_driver_platform(DriverPlatform *platform);
 DriverPlatform &driver_platform();
 
+// Sends one request through the installed binding.  With separateHandle the
+// request goes on a handle opened for this call alone (the interrupt waits),
+// and device is unused.  False when no usable handle was there or the driver
+// reported a failure.
+bool driver_call(uint32_t code, DeviceHandle device, void *record, uint32_t size, bool separateHandle);
+
 // Puts the process-wide state back as it is when the library is loaded
 // (for hosts that run several scenarios in one process, such as tests).
 void reset_process_state();

@@ -2,6 +2,7 @@
 // kernel side runs at every interrupt, so each interrupt is serviced at once;
 // a waiting thread then picks up what the list read.
 #include "board_connection.h"
+#include "register_transfers.h"
 #include "messages.h"
 #include "tcr7750.h"
 #include "tcr7750_regs.h"

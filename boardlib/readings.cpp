@@ -1,6 +1,7 @@
 // The reading exports: one transfer list each, read back to back in one
 // driver request, then converted into the caller's records.
 #include "board_connection.h"
+#include "register_transfers.h"
 #include "tcr7750.h"
 #include "tcr7750_regs.h"
 
