@@ -282,6 +282,7 @@ void SimulatedWinDriver::enable_interrupt(WD_INTERRUPT &record)
         return;
     Arming &arming = found->second;
     arming.commands.assign(record.Cmd, record.Cmd + record.dwCmds);
+    arming.callerList = record.Cmd;
     arming.options = record.dwOptions;
     arming.serviced = 0;
     arming.enabled = true;
@@ -324,10 +325,9 @@ void SimulatedWinDriver::wait_interrupt(std::unique_lock<std::mutex> &lock, WD_I
     record.fStopped = 0;
     record.dwLost = armed->serviced - seen - 1;
     record.dwCounter = armed->serviced;
-    if ((armed->options & INTERRUPT_CMD_COPY) && record.Cmd != nullptr) {
-        size_t count = std::min<size_t>(record.dwCmds, armed->commands.size());
-        for (size_t i = 0; i < count; ++i)
-            record.Cmd[i].Data = armed->commands[i].Data;
+    if (armed->options & INTERRUPT_CMD_COPY) {
+        for (size_t i = 0; i < armed->commands.size(); ++i)
+            armed->callerList[i].Data = armed->commands[i].Data;
     }
 }
 

@@ -18,6 +18,8 @@
 //    interrupt that comes while nobody waits is not lost.
 //  - A wait on an interrupt that is not armed (never, or disarmed) returns
 //    at once with fStopped set.  Arming again while armed is accepted.
+//  - A copying arming's results go to the command list given at the arming
+//    (its Cmd), whatever list the wait's record names.
 //  - Registrations and armings live until the process ends, like the
 //    library's handles: CloseBoard releases nothing.
 #pragma once
@@ -158,6 +160,7 @@ private:
         bool enabled = false;
         uint32_t options = 0;
         std::vector<WD_TRANSFER> commands; // the driver's own copy of the list
+        WD_TRANSFER *callerList = nullptr; // where the results are copied back
         uint32_t serviced = 0;             // since this arming
     };
     class Platform final : public DriverPlatform {
