@@ -125,6 +125,11 @@ public:
     void set_failures(Failures failures);
     Failures failures();
 
+    // The card information also lists an interrupt line before the board's
+    // own and a second memory window after its register window.  Neither
+    // reaches the board: transfers there fail, and that line cannot be armed.
+    void set_extra_card_items(bool listed);
+
     // ---- message boxes ----
     std::vector<MessageBoxShown> message_boxes();
     void clear_message_boxes();
@@ -202,6 +207,7 @@ private:
     size_t requestsInProgress_ = 0;
     std::set<DeviceHandle> waitHandles_; // handles a wait was sent on, until closed
     Failures failures_;
+    bool extraCardItems_ = false;
     std::vector<Request> requests_;
     std::vector<RegisteredItem> lastRegistration_;
     std::vector<MessageBoxShown> messageBoxes_;
