@@ -94,6 +94,17 @@ protected:
         return event;
     }
     static int64_t event_ns(const ptp_extts_event& e) { return e.t.sec * ns_per_s + e.t.nsec; }
+    // Arms the channel on one edge at time t and makes that edge: the time of
+    // the next event, which is the edge's unless an earlier one was queued.
+    std::optional<int64_t> next_event_after_edge_at(const BoardTime& t, unsigned edge_flag)
+    {
+        set_time(t);
+        if (arm(PTP_ENABLE_FEATURE | edge_flag) != 0)
+            return std::nullopt;
+        board::command(edge_flag == PTP_FALLING_EDGE ? "edge fall" : "edge rise");
+        auto event = next_event();
+        return event ? std::optional<int64_t>(event_ns(*event)) : std::nullopt;
+    }
     std::string control() { return board::state()["control"]; }
 
     FreshDriver fresh;
@@ -239,13 +250,8 @@ TEST_F(ClockTest, EachEdgeArrivesWithItsFullTime)
     EXPECT_TRUE(board::writes().empty()) << "nothing acknowledges a time stamp";
 
     const BoardTime fall{2024, 12, 31, 0, 0, 0, 1};
-    set_time(fall);
-    ASSERT_EQ(arm(PTP_ENABLE_FEATURE | PTP_FALLING_EDGE), 0);
+    EXPECT_EQ(next_event_after_edge_at(fall, PTP_FALLING_EDGE), fall.ns());
     EXPECT_EQ(control(), "0x0006");
-    board::command("edge fall");
-    event = next_event();
-    ASSERT_TRUE(event);
-    EXPECT_EQ(event_ns(*event), fall.ns());
 }
 
 TEST_F(ClockTest, AnEdgeJustBeforeMidnightDatedJustAfterKeepsItsDay)
@@ -285,12 +291,7 @@ TEST_F(ClockTest, DisarmingClearsOnlyTheTimeStampEnable)
     // An edge while disarmed is no event: the next one is the edge after re-arming.
     board::command("edge fall");
     const BoardTime later{2024, 1, 2, 3, 4, 5, 6};
-    set_time(later);
-    ASSERT_EQ(arm(PTP_ENABLE_FEATURE | PTP_FALLING_EDGE), 0);
-    board::command("edge fall");
-    auto event = next_event();
-    ASSERT_TRUE(event);
-    EXPECT_EQ(event_ns(*event), later.ns());
+    EXPECT_EQ(next_event_after_edge_at(later, PTP_FALLING_EDGE), later.ns());
 }
 
 TEST_F(ClockTest, TheCharacterDeviceTakesTheTimeStampInputOver)
@@ -312,12 +313,7 @@ TEST_F(ClockTest, TheCharacterDeviceTakesTheTimeStampInputOver)
 
     ASSERT_EQ(device.command(TCR7750_IOC_DISABLE), 0);
     const BoardTime later{2024, 4, 4, 5, 0, 0, 0};
-    set_time(later);
-    ASSERT_EQ(arm(PTP_ENABLE_FEATURE | PTP_RISING_EDGE), 0);
-    board::command("edge rise");
-    auto event = next_event();
-    ASSERT_TRUE(event);
-    EXPECT_EQ(event_ns(*event), later.ns()) << "no event for the device's edge";
+    EXPECT_EQ(next_event_after_edge_at(later, PTP_RISING_EDGE), later.ns()) << "no event for the device's edge";
 }
 
 TEST_F(ClockTest, StatusAttributesShowTheBoard)
