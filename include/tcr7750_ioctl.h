@@ -22,6 +22,16 @@
 #define TCR7750_DEVICE_PATH "/dev/tcr7750"
 
 /*
+ * Beside the device, the board is a PTP hardware clock (/dev/ptpN) of this
+ * name, and its PCI device shows read-only attributes; irig_mode is one of
+ * the three texts below.
+ */
+#define TCR7750_CLOCK_NAME "tcr7750"
+#define TCR7750_IRIG_MODE_TEXT_STANDARD "standard"
+#define TCR7750_IRIG_MODE_TEXT_AFNOR    "afnor"
+#define TCR7750_IRIG_MODE_TEXT_TD       "td"
+
+/*
  * Commands.  Every command that moves data encodes the size 8, the width of a
  * pointer on x86-64, whatever it moves: the argument is the address of the
  * caller's variable.  The size is spelt with a fixed 8-byte type, so that

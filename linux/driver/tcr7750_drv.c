@@ -1,23 +1,30 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
  * tcr7750_drv: the TCR7750 IRIG-B time code reader as the character device
- * /dev/tcr7750.
+ * /dev/tcr7750, as a PTP hardware clock (/dev/ptpN) and as read-only status
+ * attributes on its PCI device.
  *
  * One board per kernel, all state module-global.  A blocking read returns a
  * 20-byte time record after each board interrupt (periodic or time stamp);
- * ten ioctl commands configure the board.  Registers are reached with the
- * ioread/iowrite accessors at their own width.
+ * ten ioctl commands configure the board.  The clock serves the board's
+ * date and time, which follow the time code: it cannot be set or adjusted;
+ * its one external time-stamp channel is the board's time-stamp input.
+ * Registers are reached with the ioread/iowrite accessors at their own width.
  */
 #include <linux/cdev.h>
 #include <linux/fs.h>
 #include <linux/interrupt.h>
 #include <linux/io.h>
+#include <linux/kfifo.h>
 #include <linux/module.h>
 #include <linux/mutex.h>
 #include <linux/pci.h>
 #include <linux/poll.h>
+#include <linux/ptp_clock_kernel.h>
+#include <linux/rtc.h>
 #include <linux/sched.h>
 #include <linux/spinlock.h>
+#include <linux/time.h>
 #include <linux/uaccess.h>
 #include <linux/wait.h>
 
@@ -40,11 +47,20 @@ module_param(irq, int, 0444);
 
 static dev_t First;
 static struct cdev cdev;
+static struct pci_dev *board_pdev; /* held until unload: the clock's parent, the attributes' home */
 static void __iomem *baseAddress;
 static void __iomem *statusreg;
 static void __iomem *controlreg;
 static u16 Ctlreg;     /* level bits of REG_CONTROL; pulse bits never stay here */
-static DEFINE_SPINLOCK(control_lock); /* Ctlreg and every write of REG_CONTROL */
+static DEFINE_SPINLOCK(control_lock); /* Ctlreg, clock_edge and every write of REG_CONTROL */
+
+/*
+ * The edge the clock's time-stamp channel is armed on.  Written under
+ * control_lock together with the bits it armed; the handler reads it alone.
+ */
+enum clock_edge { CLOCK_EDGE_NONE, CLOCK_EDGE_RISING, CLOCK_EDGE_FALLING };
+static enum clock_edge clock_edge;
+static bool clock_live; /* the clock may arm its channel; under control_lock */
 static s16 irq_num = -1; /* the line taken, -1 when none */
 
 static u8 Ready;       /* a board interrupt came since the last blocking read */
@@ -61,13 +77,34 @@ static DEFINE_MUTEX(command_lock);
  * from the interrupt handler, so a writer on another CPU never writes a
  * shadow older than the one already on the board.
  */
+static void update_control_locked(u16 clear, u16 set, u16 pulse)
+{
+	lockdep_assert_held(&control_lock);
+	Ctlreg = (Ctlreg & ~clear) | set;
+	iowrite16(Ctlreg | pulse, controlreg);
+}
+
 static void tcr7750_update_control(u16 clear, u16 set, u16 pulse)
 {
 	unsigned long flags;
 
 	spin_lock_irqsave(&control_lock, flags);
-	Ctlreg = (Ctlreg & ~clear) | set;
-	iowrite16(Ctlreg | pulse, controlreg);
+	update_control_locked(clear, set, pulse);
+	spin_unlock_irqrestore(&control_lock, flags);
+}
+
+/*
+ * A command of the character device that sets the time-stamp bits takes the
+ * time-stamp input over: the clock's channel is disarmed in the same step,
+ * so it never delivers an edge it did not ask for.
+ */
+static void take_timestamp_input(u16 clear, u16 set, u16 pulse)
+{
+	unsigned long flags;
+
+	spin_lock_irqsave(&control_lock, flags);
+	WRITE_ONCE(clock_edge, CLOCK_EDGE_NONE);
+	update_control_locked(clear, set, pulse);
 	spin_unlock_irqrestore(&control_lock, flags);
 }
 
@@ -103,6 +140,14 @@ static void get_time(struct tcr7750_time *record)
 	record->microsecond = read32(REG_MICROSECONDS);
 }
 
+static void read_version(u8 version[REG_VERSION_SIZE])
+{
+	unsigned int i;
+
+	for (i = 0; i < REG_VERSION_SIZE; i++)
+		version[i] = ioread8(baseAddress + REG_VERSION + i);
+}
+
 static void read_timestamps(struct tcr7750_timestamps *ts)
 {
 	ts->rise_seconds = read32(REG_RISE_SECONDS);
@@ -110,6 +155,8 @@ static void read_timestamps(struct tcr7750_timestamps *ts)
 	ts->fall_seconds = read32(REG_FALL_SECONDS);
 	ts->fall_microseconds = read32(REG_FALL_MICROSECONDS);
 }
+
+static void tcr7750_clock_edge(u16 status, const struct tcr7750_timestamps *ts);
 
 static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 {
@@ -129,6 +176,7 @@ static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 		spin_lock(&stored_ts_lock);
 		StoredTs = ts;
 		spin_unlock(&stored_ts_lock);
+		tcr7750_clock_edge(status, &ts);
 	}
 	WRITE_ONCE(Ready, 1);
 	wake_up_interruptible_all(&tcr7750_rdq);
@@ -194,8 +242,8 @@ static long enable_timestamp(u8 __user *argument)
 
 	if (get_user(falling, argument))
 		return -EFAULT;
-	tcr7750_update_control(CTL_FALLING_EDGE,
-			       CTL_TIMESTAMP_ENABLE | (falling ? CTL_FALLING_EDGE : 0), 0);
+	take_timestamp_input(CTL_FALLING_EDGE,
+			     CTL_TIMESTAMP_ENABLE | (falling ? CTL_FALLING_EDGE : 0), 0);
 	return 0;
 }
 
@@ -226,7 +274,7 @@ static long set_irig_mode(u8 __user *argument)
 
 static long disable_interrupts(void)
 {
-	tcr7750_update_control(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
+	take_timestamp_input(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
 	return 0;
 }
 
@@ -282,12 +330,10 @@ static long get_stored_timestamps(void __user *argument)
 static long get_version(void __user *argument)
 {
 	u8 version[REG_VERSION_SIZE];
-	unsigned int i;
 
 	if (takes_nothing(argument))
 		return sizeof(version);
-	for (i = 0; i < sizeof(version); i++)
-		version[i] = ioread8(baseAddress + REG_VERSION + i);
+	read_version(version);
 	return copy_block(argument, version, sizeof(version));
 }
 
@@ -370,6 +416,385 @@ static const struct file_operations tcr7750_fops = {
 	.release = tcr7750_release,
 };
 
+/* ---- the PTP hardware clock: reading --------------------------------------- */
+
+#define CLOCK_READ_TRIES 3
+#define SECONDS_PER_DAY  86400
+
+static struct ptp_clock *board_clock; /* NULL when not registered */
+
+/* The TD/H0 decoding: the time registers then carry no date and time. */
+static bool decoding_has_no_time(void)
+{
+	return (READ_ONCE(Ctlreg) & CTL_MODE_MASK) == CTL_MODE_TD;
+}
+
+/*
+ * The board's registers as UTC.  Nonsense never becomes a time: -EIO.  A
+ * leap second (seconds 60) has no time of its own in the kernel's count:
+ * -ENODATA, as for a bad frame.
+ */
+static int board_time_to_timespec(unsigned int year, unsigned int day_of_year, unsigned int hours,
+				  unsigned int minutes, unsigned int seconds, u32 microseconds,
+				  struct timespec64 *ts)
+{
+	unsigned int days_in_year = is_leap_year(year) ? 366 : 365;
+
+	if (year < 1970 || day_of_year < 1 || day_of_year > days_in_year || hours > 23 ||
+	    minutes > 59 || seconds > 60 || microseconds >= USEC_PER_SEC)
+		return -EIO;
+	if (seconds == 60)
+		return -ENODATA;
+	ts->tv_sec = mktime64(year, 1, 1, hours, minutes, seconds) +
+		     (time64_t)(day_of_year - 1) * SECONDS_PER_DAY;
+	ts->tv_nsec = microseconds * NSEC_PER_USEC;
+	return 0;
+}
+
+/*
+ * One reading of the board's date and time, with the system time taken
+ * right before and after the microsecond read (sts may be NULL).  The
+ * registers run live: seconds read before the microsecond counter wrapped
+ * would give a time almost a second behind.  So the seconds are read first
+ * and again last; when they differ a second boundary fell inside the
+ * reading (and with it any minute, day or year carry) and it starts again,
+ * CLOCK_READ_TRIES times at most (-EAGAIN).  No time is served from a bad
+ * frame or in the TD/H0 decoding (-ENODATA).  Eight register reads.
+ */
+static int read_board_time(struct timespec64 *ts, struct ptp_system_timestamp *sts)
+{
+	unsigned int attempt;
+	u16 status;
+
+	if (decoding_has_no_time())
+		return -ENODATA;
+	status = ioread16(statusreg);
+	if (PCI_POSSIBLE_ERROR(status))
+		return -EIO;
+	if (!(status & ST_FRAME_OK))
+		return -ENODATA;
+
+	for (attempt = 0; attempt < CLOCK_READ_TRIES; attempt++) {
+		u8 seconds = (u8)read16(REG_SECONDS);
+		u16 day_of_year = read16(REG_DAY_OF_YEAR);
+		u16 year = read16(REG_YEAR);
+		u8 hours = (u8)read16(REG_HOURS);
+		u8 minutes = (u8)read16(REG_MINUTES);
+		u32 microseconds;
+
+		ptp_read_system_prets(sts);
+		microseconds = read32(REG_MICROSECONDS);
+		ptp_read_system_postts(sts);
+		if ((u8)read16(REG_SECONDS) != seconds)
+			continue;
+		/* A switch to TD/H0 during the reading has reached the registers. */
+		if (decoding_has_no_time())
+			return -ENODATA;
+		return board_time_to_timespec(year, day_of_year, hours, minutes, seconds,
+					      microseconds, ts);
+	}
+	return -EAGAIN;
+}
+
+static int tcr7750_clock_gettimex(struct ptp_clock_info *info, struct timespec64 *ts,
+				  struct ptp_system_timestamp *sts)
+{
+	return read_board_time(ts, sts);
+}
+
+/* The clock follows the time code: nothing sets, steps or steers it. */
+static int tcr7750_clock_settime(struct ptp_clock_info *info, const struct timespec64 *ts)
+{
+	return -EOPNOTSUPP;
+}
+
+static int tcr7750_clock_adjtime(struct ptp_clock_info *info, s64 delta)
+{
+	return -EOPNOTSUPP;
+}
+
+static int tcr7750_clock_adjfine(struct ptp_clock_info *info, long scaled_ppm)
+{
+	return -EOPNOTSUPP;
+}
+
+/* ---- the PTP hardware clock: edge events ----------------------------------- */
+
+/* An edge the handler took, waiting for its date. */
+struct edge_stamp {
+	enum clock_edge edge;
+	u32 seconds;      /* of the day */
+	u32 microseconds;
+};
+
+#define EDGE_QUEUE_SIZE 16 /* a power of two */
+static DEFINE_KFIFO(edge_queue, struct edge_stamp, EDGE_QUEUE_SIZE);
+static DEFINE_SPINLOCK(edge_queue_lock);
+
+/*
+ * From the handler, after it read the time stamps: an edge of the armed
+ * kind goes to the clock's worker, which adds the date.  No register access
+ * and no allocation here; a full queue drops the edge.
+ */
+static void tcr7750_clock_edge(u16 status, const struct tcr7750_timestamps *ts)
+{
+	enum clock_edge edge = READ_ONCE(clock_edge);
+	struct edge_stamp stamp = { .edge = edge };
+
+	if (edge == CLOCK_EDGE_RISING && (status & ST_RISE_CAPTURED)) {
+		stamp.seconds = ts->rise_seconds;
+		stamp.microseconds = ts->rise_microseconds;
+	} else if (edge == CLOCK_EDGE_FALLING && (status & ST_FALL_CAPTURED)) {
+		stamp.seconds = ts->fall_seconds;
+		stamp.microseconds = ts->fall_microseconds;
+	} else {
+		return;
+	}
+	if (!kfifo_in_spinlocked_noirqsave(&edge_queue, &stamp, 1, &edge_queue_lock))
+		pr_warn_ratelimited("tcr7750: edge event lost, queue full\n");
+	ptp_schedule_worker(board_clock, 0);
+}
+
+/*
+ * The edge's full time: its seconds of the day and microseconds joined to
+ * the date of a reading taken after it; an edge later in the day than that
+ * reading came before midnight, on the day before.
+ */
+static int edge_time(const struct edge_stamp *stamp, const struct timespec64 *reading, s64 *ns)
+{
+	time64_t day_start;
+
+	if (stamp->seconds >= SECONDS_PER_DAY || stamp->microseconds >= USEC_PER_SEC)
+		return -EIO;
+	day_start = reading->tv_sec - reading->tv_sec % SECONDS_PER_DAY;
+	*ns = (day_start + stamp->seconds) * NSEC_PER_SEC + stamp->microseconds * NSEC_PER_USEC;
+	if (*ns > timespec64_to_ns(reading))
+		*ns -= (s64)SECONDS_PER_DAY * NSEC_PER_SEC;
+	return 0;
+}
+
+/* The clock's worker: dates the queued edges and hands them to the PTP core. */
+static long tcr7750_clock_work(struct ptp_clock_info *info)
+{
+	struct edge_stamp stamp;
+
+	while (kfifo_out_spinlocked(&edge_queue, &stamp, 1, &edge_queue_lock)) {
+		struct ptp_clock_event event = { .type = PTP_CLOCK_EXTTS, .index = 0 };
+		struct timespec64 reading;
+		s64 ns;
+		int err;
+
+		if (READ_ONCE(clock_edge) != stamp.edge)
+			continue; /* disarmed, or armed on the other edge, since */
+		err = read_board_time(&reading, NULL);
+		if (!err)
+			err = edge_time(&stamp, &reading, &ns);
+		if (err) {
+			pr_warn_ratelimited("tcr7750: edge at %u.%06u s of the day not dated (%d)\n",
+					    stamp.seconds, stamp.microseconds, err);
+			continue;
+		}
+		event.timestamp = ns;
+		ptp_clock_event(board_clock, &event);
+	}
+	return -1; /* runs again when the handler queues an edge */
+}
+
+/*
+ * The one external time-stamp channel: the board's time-stamp interrupt, on
+ * one edge at a time.  No edge flag means the rising edge, the board's
+ * default.  Arming takes the input from the character device (the last
+ * writer of the shared control shadow wins); disarming changes the board
+ * only while this channel holds the input.
+ */
+static int tcr7750_clock_enable(struct ptp_clock_info *info, struct ptp_clock_request *request,
+				int on)
+{
+	enum clock_edge edge = CLOCK_EDGE_NONE;
+	unsigned long flags;
+
+	if (request->type != PTP_CLK_REQ_EXTTS || request->extts.index != 0)
+		return -EOPNOTSUPP;
+	if (on) {
+		if ((request->extts.flags & PTP_EXTTS_EDGES) == PTP_EXTTS_EDGES)
+			return -EOPNOTSUPP;
+		edge = request->extts.flags & PTP_FALLING_EDGE ? CLOCK_EDGE_FALLING
+							       : CLOCK_EDGE_RISING;
+	}
+
+	spin_lock_irqsave(&control_lock, flags);
+	if (!clock_live) {
+		spin_unlock_irqrestore(&control_lock, flags);
+		return -ENODEV;
+	}
+	if (on)
+		update_control_locked(CTL_FALLING_EDGE, CTL_TIMESTAMP_ENABLE |
+				      (edge == CLOCK_EDGE_FALLING ? CTL_FALLING_EDGE : 0), 0);
+	else if (clock_edge != CLOCK_EDGE_NONE)
+		update_control_locked(CTL_TIMESTAMP_ENABLE, 0, 0);
+	WRITE_ONCE(clock_edge, edge);
+	spin_unlock_irqrestore(&control_lock, flags);
+	return 0;
+}
+
+static struct ptp_clock_info tcr7750_clock_info = {
+	.owner = THIS_MODULE,
+	.name = TCR7750_CLOCK_NAME,
+	.max_adj = 0,
+	.gettimex64 = tcr7750_clock_gettimex,
+	.settime64 = tcr7750_clock_settime,
+	.adjtime = tcr7750_clock_adjtime,
+	.adjfine = tcr7750_clock_adjfine,
+	.enable = tcr7750_clock_enable,
+	.do_aux_work = tcr7750_clock_work,
+};
+
+/*
+ * After the interrupt is claimed: the time-stamp channel exists only with
+ * an interrupt.  A module without the clock still serves the device.
+ */
+static void register_clock(void)
+{
+	struct ptp_clock *clock;
+
+	tcr7750_clock_info.n_ext_ts = irq_num >= 0 ? 1 : 0;
+	clock = ptp_clock_register(&tcr7750_clock_info, &board_pdev->dev);
+	if (IS_ERR_OR_NULL(clock)) {
+		printk(KERN_NOTICE "tcr7750 no PTP clock [err=%d]\n", PTR_ERR_OR_ZERO(clock));
+		return;
+	}
+	board_clock = clock;
+	spin_lock_irq(&control_lock);
+	clock_live = true;
+	spin_unlock_irq(&control_lock);
+	printk(KERN_INFO "tcr7750 PTP clock ptp%d\n", ptp_clock_index(clock));
+}
+
+/* No handler hands an edge to the clock once it is gone. */
+static void unregister_clock(void)
+{
+	unsigned long flags;
+
+	if (!board_clock)
+		return;
+	spin_lock_irqsave(&control_lock, flags);
+	clock_live = false;
+	WRITE_ONCE(clock_edge, CLOCK_EDGE_NONE);
+	spin_unlock_irqrestore(&control_lock, flags);
+	if (irq_num >= 0)
+		synchronize_irq(irq_num);
+	ptp_clock_unregister(board_clock);
+	board_clock = NULL;
+}
+
+/* ---- status attributes on the PCI device ------------------------------------ */
+
+static u16 board_status(void)
+{
+	return ioread16(statusreg);
+}
+
+static ssize_t frame_ok_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "%d\n", (board_status() & ST_FRAME_OK) != 0);
+}
+static DEVICE_ATTR_RO(frame_ok);
+
+static ssize_t error_code_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "%u\n", (board_status() & ST_ERROR_CODE) >> ST_ERROR_CODE_SHIFT);
+}
+static DEVICE_ATTR_RO(error_code);
+
+static ssize_t tfom_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "%u\n", (board_status() & ST_TFOM) >> ST_TFOM_SHIFT);
+}
+static DEVICE_ATTR_RO(tfom);
+
+/* The decoding the driver set, from the shadow. */
+static ssize_t irig_mode_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	switch (READ_ONCE(Ctlreg) & CTL_MODE_MASK) {
+	case CTL_MODE_AFNOR:
+		return sysfs_emit(buf, "%s\n", TCR7750_IRIG_MODE_TEXT_AFNOR);
+	case CTL_MODE_TD:
+		return sysfs_emit(buf, "%s\n", TCR7750_IRIG_MODE_TEXT_TD);
+	default:
+		return sysfs_emit(buf, "%s\n", TCR7750_IRIG_MODE_TEXT_STANDARD);
+	}
+}
+static DEVICE_ATTR_RO(irig_mode);
+
+/* The two seven-character halves with a blank between; '?' for a byte that is no character. */
+static ssize_t version_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	static const unsigned int starts[] = { REG_VERSION_PART1, REG_VERSION_PART2 };
+	char text[2 * REG_VERSION_PART_CHARS + 2];
+	u8 version[REG_VERSION_SIZE];
+	unsigned int part, i, n = 0;
+
+	read_version(version);
+	for (part = 0; part < ARRAY_SIZE(starts); part++) {
+		if (part)
+			text[n++] = ' ';
+		for (i = 0; i < REG_VERSION_PART_CHARS; i++) {
+			u8 c = version[starts[part] - REG_VERSION + i];
+
+			text[n++] = c >= 0x20 && c < 0x7F ? c : '?';
+		}
+	}
+	text[n] = '\0';
+	return sysfs_emit(buf, "%s\n", text);
+}
+static DEVICE_ATTR_RO(version);
+
+static ssize_t status_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "0x%04x\n", board_status());
+}
+static DEVICE_ATTR_RO(status);
+
+/* As the board reads it back. */
+static ssize_t control_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "0x%04x\n", ioread16(controlreg));
+}
+static DEVICE_ATTR_RO(control);
+
+static struct attribute *tcr7750_attributes[] = {
+	&dev_attr_frame_ok.attr,
+	&dev_attr_error_code.attr,
+	&dev_attr_tfom.attr,
+	&dev_attr_irig_mode.attr,
+	&dev_attr_version.attr,
+	&dev_attr_status.attr,
+	&dev_attr_control.attr,
+	NULL,
+};
+
+static const struct attribute_group tcr7750_attribute_group = {
+	.attrs = tcr7750_attributes,
+};
+
+static bool attributes_added;
+
+static void add_attributes(void)
+{
+	int err = device_add_group(&board_pdev->dev, &tcr7750_attribute_group);
+
+	if (err)
+		printk(KERN_NOTICE "tcr7750 no status attributes [err=%d]\n", err);
+	attributes_added = !err;
+}
+
+static void remove_attributes(void)
+{
+	if (attributes_added)
+		device_remove_group(&board_pdev->dev, &tcr7750_attribute_group);
+	attributes_added = false;
+}
+
 /* ---- load and unload ----------------------------------------------------- */
 
 /* The line to request, or -1 for none; logs the choice when there is none. */
@@ -424,13 +849,14 @@ static int map_board(int *config_line)
 	*config_line = err ? -1 : line;
 	printk(KERN_INFO "tcr7750 resources %lX %lX %lX IRQ %d\n",
 	       (unsigned long)start, (unsigned long)end, flags, line);
-	pci_dev_put(dev);
 
 	baseAddress = ioremap(start, TCR7750_WINDOW_SIZE);
 	if (!baseAddress) {
 		printk(KERN_ALERT "tcr7750 register window not mapped\n");
+		pci_dev_put(dev);
 		return -ENOMEM;
 	}
+	board_pdev = dev; /* kept: the clock's parent and the attributes' home */
 	statusreg = baseAddress + REG_STATUS;
 	controlreg = baseAddress + REG_CONTROL;
 	Ready = 0;
@@ -460,6 +886,8 @@ static int __init tcr7750_init(void)
 	if (err)
 		goto fail_region;
 	claim_interrupt(config_line);
+	register_clock();
+	add_attributes();
 
 	/* Visible last: no file operation runs before the board is ready. */
 	cdev_init(&cdev, &tcr7750_fops);
@@ -473,8 +901,11 @@ static int __init tcr7750_init(void)
 	return 0;
 
 fail_mapped:
+	unregister_clock();
+	remove_attributes();
 	release_interrupt();
 	iounmap(baseAddress);
+	pci_dev_put(board_pdev);
 fail_region:
 	unregister_chrdev_region(First, TCR7750_MINORS_RESERVED);
 	return err;
@@ -482,6 +913,8 @@ fail_region:
 
 static void __exit tcr7750_exit(void)
 {
+	unregister_clock();
+	remove_attributes();
 	/*
 	 * No interrupt stays enabled once the handler is gone: a level line held
 	 * up with no handler would get the shared line disabled for everyone.
@@ -491,6 +924,7 @@ static void __exit tcr7750_exit(void)
 	iounmap(baseAddress);
 	cdev_del(&cdev);
 	unregister_chrdev_region(First, TCR7750_MINORS_RESERVED);
+	pci_dev_put(board_pdev);
 	printk(KERN_INFO "tcr7750 unloaded\n");
 }
 

@@ -52,6 +52,10 @@ void refresh_page(void); /* under board_model_lock */
 int hook_accessors(void);
 void unhook_accessors(void);
 void hold_next_irq_write(unsigned int ms); /* "hold-irq-write"; 0 cancels */
+void advance_on_read(unsigned int offset, u64 ns, unsigned int reads); /* under board_model_lock */
+extern u64 microseconds_read_real_ns;
+int time_register_reads(unsigned int n); /* "time-reads"; not under the lock */
+extern u64 read_ns_median, read_ns_p99;
 extern bool irq_write_held;
 extern unsigned int irq_writes_held;
 
@@ -59,6 +63,7 @@ extern unsigned int irq_writes_held;
 void init_realtime(void);
 void schedule_tick(void); /* under board_model_lock */
 void set_realtime(bool on);
+void follow_realtime(s64 offset_ns);
 
 /* board_debugfs.c */
 void create_debugfs(void);

@@ -10,7 +10,14 @@
  *                                     (pending bits from STATUS; may be none)
  *     line VALUE                      interrupt-line byte in configuration
  *     line-error 0|1                  make configuration reads of it fail
- *     realtime 0|1                    follow the kernel clock
+ *     realtime 0|1                    follow the kernel's raw monotonic clock
+ *                                     from the time set
+ *     realtime-offset NS              follow it from the guest's CLOCK_REALTIME
+ *                                     plus NS (signed) now
+ *     advance-on-read OFFSET NS N     the next N reads of the register at
+ *                                     OFFSET first advance virtual time NS
+ *     time-reads N                    time N register reads (state:
+ *                                     read_ns_median, read_ns_p99)
  *     hold-irq-write MS               the next REG_CONTROL write of a handler
  *                                     of the board's line waits, before it
  *                                     reaches the model, until another
@@ -44,6 +51,8 @@ static int run_board_command(const char *line)
 	unsigned long long ns;
 	char word[8];
 	unsigned long flags;
+	long long offset_ns;
+	unsigned int count;
 	int err = 0;
 
 	spin_lock_irqsave(&board_model_lock, flags);
@@ -73,6 +82,15 @@ static int run_board_command(const char *line)
 		reset_board();
 	} else if (sscanf(line, "hold-irq-write %i", &value) == 1) {
 		hold_next_irq_write(value);
+	} else if (sscanf(line, "advance-on-read %i %llu %u", &value, &ns, &count) == 3) {
+		advance_on_read(value, ns, count);
+	} else if (sscanf(line, "realtime-offset %lld", &offset_ns) == 1) {
+		spin_unlock_irqrestore(&board_model_lock, flags);
+		follow_realtime(offset_ns);
+		return 0;
+	} else if (sscanf(line, "time-reads %u", &count) == 1) {
+		spin_unlock_irqrestore(&board_model_lock, flags);
+		return time_register_reads(count);
 	} else if (sscanf(line, "realtime %i", &value) == 1) {
 		spin_unlock_irqrestore(&board_model_lock, flags);
 		set_realtime(value);
@@ -131,6 +149,9 @@ static int state_show(struct seq_file *s, void *unused)
 	seq_printf(s, "elapsed_ns %llu\n", copy.elapsed_ns);
 	seq_printf(s, "irq_write_held %d\n", READ_ONCE(irq_write_held));
 	seq_printf(s, "irq_writes_held %u\n", READ_ONCE(irq_writes_held));
+	seq_printf(s, "microseconds_read_real_ns %llu\n", READ_ONCE(microseconds_read_real_ns));
+	seq_printf(s, "read_ns_median %llu\n", READ_ONCE(read_ns_median));
+	seq_printf(s, "read_ns_p99 %llu\n", READ_ONCE(read_ns_p99));
 	return 0;
 }
 DEFINE_SHOW_ATTRIBUTE(state);

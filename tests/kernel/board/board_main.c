@@ -37,6 +37,7 @@ void reset_board(void)
 	config_line = first_irq + LINE_BOARD;
 	config_line_error = false;
 	hold_next_irq_write(0);
+	advance_on_read(0, 0, 0);
 	refresh_page();
 }
 

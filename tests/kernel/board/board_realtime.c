@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
- * The real-time mode of the simulated board: the model follows the kernel
- * clock.  The tick timer wakes when the next periodic interrupt is due, or
- * after TICK_MAX_NS, so the simulation costs the guest next to nothing
- * between interrupts.
+ * The real-time mode of the simulated board: the model follows the kernel's
+ * raw monotonic clock, which no step or slew of the guest's clock moves, so
+ * a time daemon steering the guest's clock onto the board never moves the
+ * board.  It starts from the time set, or from the guest's CLOCK_REALTIME
+ * plus an offset ("realtime-offset").  The tick timer wakes when the next
+ * periodic interrupt is due, or after TICK_MAX_NS, so the simulation costs
+ * the guest next to nothing between interrupts.
  */
 #include <linux/hrtimer.h>
 #include <linux/ktime.h>
+#include <linux/math64.h>
+#include <linux/timekeeping.h>
 
 #include "board.h"
 
@@ -17,7 +22,7 @@ static bool realtime; /* under board_model_lock */
 
 static u64 kernel_clock(void *context)
 {
-	return ktime_get_ns();
+	return ktime_get_raw_ns();
 }
 
 void schedule_tick(void)
@@ -47,6 +52,31 @@ void init_realtime(void)
 {
 	hrtimer_init(&tick_timer, CLOCK_MONOTONIC, HRTIMER_MODE_REL);
 	tick_timer.function = tick;
+}
+
+/*
+ * The board's time, CLOCK_REALTIME + offset_ns now, then following the raw
+ * clock.  Both clocks come from one snapshot, so the offset holds exactly
+ * however long this CPU is held up in between.
+ */
+void follow_realtime(s64 offset_ns)
+{
+	struct system_time_snapshot now;
+	unsigned long flags;
+	u64 seconds;
+	u32 ns;
+
+	spin_lock_irqsave(&board_model_lock, flags);
+	ktime_get_snapshot(&now);
+	realtime = true;
+	tcr7750_model_set_clock(&board_model, kernel_clock, NULL);
+	/* The model follows the raw clock from its own reading of it, a little later. */
+	seconds = div_u64_rem(ktime_to_ns(now.real) + offset_ns +
+			      (board_model.clock_last_ns - ktime_to_ns(now.raw)), NSEC_PER_SEC, &ns);
+	tcr7750_model_set_unix_time(&board_model, seconds, ns);
+	refresh_page();
+	schedule_tick();
+	spin_unlock_irqrestore(&board_model_lock, flags);
 }
 
 void set_realtime(bool on)

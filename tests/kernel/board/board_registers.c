@@ -19,6 +19,8 @@
 #include <linux/kprobes.h>
 #include <linux/ktime.h>
 #include <linux/mm.h>
+#include <linux/slab.h>
+#include <linux/sort.h>
 
 #include "board.h"
 
@@ -57,6 +59,19 @@ static long board_offset(unsigned long address)
 	return phys - BOARD_PHYS;
 }
 
+/* "advance-on-read": the next reads of one register first move virtual time. */
+static unsigned int advance_offset; /* all three under board_model_lock */
+static u64 advance_ns;
+static unsigned int advance_reads;
+u64 microseconds_read_real_ns;      /* CLOCK_REALTIME of the last REG_MICROSECONDS read */
+
+void advance_on_read(unsigned int offset, u64 ns, unsigned int reads)
+{
+	advance_offset = offset;
+	advance_ns = ns;
+	advance_reads = reads;
+}
+
 static void model_read_into_page(unsigned long address, unsigned int width)
 {
 	long offset = board_offset(address);
@@ -66,6 +81,12 @@ static void model_read_into_page(unsigned long address, unsigned int width)
 	if (offset < 0)
 		return;
 	spin_lock_irqsave(&board_model_lock, flags);
+	if (advance_reads && offset == advance_offset) {
+		advance_reads--;
+		tcr7750_model_advance(&board_model, advance_ns);
+	}
+	if (offset == REG_MICROSECONDS)
+		WRITE_ONCE(microseconds_read_real_ns, ktime_get_real_ns());
 	value = tcr7750_model_read(&board_model, offset, width);
 	refresh_page();
 	/* The accessor returns what the model answered, before its side effects. */
@@ -124,6 +145,45 @@ static void model_write_from_accessor(unsigned long address, unsigned int width,
 	spin_unlock_irqrestore(&board_model_lock, flags);
 	if (offset == REG_CONTROL)
 		atomic_inc(&control_writes_done); /* in the model now: a held write may follow */
+}
+
+/*
+ * "time-reads N": N reads of REG_MICROSECONDS through the accessor, each
+ * between two CLOCK_REALTIME readings as a driver brackets its reading with
+ * them; the median and 99th percentile of what one takes.
+ */
+u64 read_ns_median, read_ns_p99;
+
+static int compare_u64(const void *a, const void *b)
+{
+	u64 x = *(const u64 *)a, y = *(const u64 *)b;
+
+	return x < y ? -1 : x > y;
+}
+
+int time_register_reads(unsigned int n)
+{
+	u64 *samples;
+	unsigned int i;
+
+	if (n == 0 || n > 100000)
+		return -EINVAL;
+	samples = kvmalloc_array(n, sizeof(*samples), GFP_KERNEL);
+	if (!samples)
+		return -ENOMEM;
+	for (i = 0; i < n; i++) {
+		struct timespec64 before, after;
+
+		ktime_get_real_ts64(&before);
+		ioread32(page + REG_MICROSECONDS);
+		ktime_get_real_ts64(&after);
+		samples[i] = timespec64_to_ns(&after) - timespec64_to_ns(&before);
+	}
+	sort(samples, n, sizeof(*samples), compare_u64, NULL);
+	read_ns_median = samples[n / 2];
+	read_ns_p99 = samples[(u64)(n - 1) * 99 / 100];
+	kvfree(samples);
+	return 0;
 }
 
 /* x86-64: the first argument in di, the second in si. */

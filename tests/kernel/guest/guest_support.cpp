@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/userfaultfd.h>
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <linux/ptp_clock.h>
 #include <poll.h>
 #include <sstream>
 #include <sys/ioctl.h>
@@ -428,6 +431,72 @@ int Process::interrupt()
 {
     kill(pid_, SIGINT);
     return wait();
+}
+
+int64_t realtime_ns()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+Phc::Phc()
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/sys/class/ptp", error)) {
+        std::ifstream name_file(entry.path() / "clock_name");
+        std::string name;
+        std::getline(name_file, name);
+        if (name == TCR7750_CLOCK_NAME) {
+            path_ = "/dev/" + entry.path().filename().string();
+            fd_ = open(path_.c_str(), O_RDWR);
+            return;
+        }
+    }
+}
+
+Phc::~Phc()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+std::string Phc::sysfs() const
+{
+    return "/sys/class/ptp/" + path_.substr(std::string("/dev/").size());
+}
+
+int64_t Phc::read_ns() const
+{
+    timespec now{};
+    if (clock_gettime(clock(), &now) != 0)
+        return -errno;
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+int Phc::samples(unsigned n, std::vector<Sample>& samples) const
+{
+    ptp_sys_offset_extended request{};
+    request.n_samples = n;
+    if (ioctl(fd_, PTP_SYS_OFFSET_EXTENDED, &request) != 0)
+        return -errno;
+    auto ns = [](const ptp_clock_time& t) { return t.sec * 1'000'000'000 + t.nsec; };
+    samples.clear();
+    for (unsigned i = 0; i < n; i++)
+        samples.push_back({ns(request.ts[i][0]), ns(request.ts[i][1]), ns(request.ts[i][2])});
+    return 0;
+}
+
+std::optional<int64_t> Phc::offset_ns(unsigned n) const
+{
+    std::vector<Sample> taken;
+    if (samples(n, taken) != 0)
+        return std::nullopt;
+    std::vector<int64_t> offsets;
+    for (const Sample& s : taken)
+        offsets.push_back(s.phc - (s.before + (s.after - s.before) / 2));
+    std::sort(offsets.begin(), offsets.end());
+    return offsets[offsets.size() / 2];
 }
 
 Device::Device(int flags, const char* path) : fd_(open(path, O_RDWR | flags))

@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string>
 #include <sys/types.h>
+#include <ctime>
 #include <vector>
 
 #include "tcr7750_ioctl.h"
@@ -165,6 +166,40 @@ private:
     void* page_ = nullptr;
     bool held_ = false;
     std::future<long> dump_;
+};
+
+// CLOCK_REALTIME in nanoseconds since the epoch.
+int64_t realtime_ns();
+
+// The board's PTP hardware clock: the /dev/ptpN whose clock_name is
+// TCR7750_CLOCK_NAME, opened read-write ("" and closed when there is none).
+class Phc {
+public:
+    Phc();
+    ~Phc();
+    Phc(const Phc&) = delete;
+    Phc& operator=(const Phc&) = delete;
+    bool is_open() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }       // /dev/ptpN
+    std::string sysfs() const;                               // /sys/class/ptp/ptpN
+    clockid_t clock() const { return ((~static_cast<clockid_t>(fd_)) << 3) | 3; } // FD_TO_CLOCKID
+    // clock_gettime on the clock: nanoseconds since the epoch, or -errno.
+    int64_t read_ns() const;
+    // One sample of PTP_SYS_OFFSET_EXTENDED: CLOCK_REALTIME before and after
+    // the clock's reading, in nanoseconds.
+    struct Sample {
+        int64_t before, phc, after;
+    };
+    // n samples (at most 25) into samples: 0 or -errno.
+    int samples(unsigned n, std::vector<Sample>& samples) const;
+    // The offset of the clock from CLOCK_REALTIME (clock - realtime, taken at
+    // the middle of each window, median of n), or nullopt when it cannot be read.
+    std::optional<int64_t> offset_ns(unsigned n = 9) const;
+
+private:
+    std::string path_;
+    int fd_ = -1;
 };
 
 // An open handle on the device.
