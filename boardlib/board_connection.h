@@ -30,7 +30,8 @@ struct BoardConnection {
 
     WD_INTERRUPT interrupt{};
     std::array<WD_TRANSFER, kInterruptCommandSlots> interruptCommands{};
-    uint32_t armings = 0;            // arming exports so far: tells a wait whether its arming still holds
+    uint32_t waitsInDriver = 0;      // waits sent with the record and not yet back
+    bool armingPending = false;      // an arming waits for them to come back
 
     WD_PCI_SCAN_CARDS scan{};
     WD_PCI_CARD_INFO cardInfo{};
@@ -41,8 +42,8 @@ extern BoardConnection connection;
 
 // Held by every export while it uses the connection, so that a monitor
 // thread and the controlling thread never touch it at once.  The waits hold
-// it only before and after their blocking request; message boxes are shown
-// without it.
+// it only before and after their blocking request (the driver has the
+// interrupt record meanwhile); message boxes are shown without it.
 [[nodiscard]] std::unique_lock<std::mutex> lock_connection();
 
 // Releases the lock, then shows the box (it blocks until the user closes it).

@@ -107,15 +107,17 @@ void ThClkVerify::ReadBoard()
     ReadResult = GetBoardDateTime(&BoardTime, &DayOfYear, &Microseconds, &BoardStatus);
 }
 
-bool ThClkVerify::UpdateDue(std::uint16_t ticks) const
+bool ThClkVerify::UpdateDue(std::uint32_t ticks) const
 {
-    return ReadResult == 0 && static_cast<int>(ticks) >= Interval &&
+    return ReadResult == 0 && static_cast<std::int64_t>(ticks) >= Interval &&
            (BoardStatus & (ST_FRAME_OK | ST_RISE_CAPTURED)) == ST_FRAME_OK;
 }
 
 void ThClkVerify::Execute()
 {
-    std::uint16_t ticks = 0;  // wraps from 65535 to 0
+    // 32 bits: a 16-bit count would wrap before an interval above 65535
+    // seconds and never set the clock.
+    std::uint32_t ticks = 0;
     while (!Terminated()) {
         Os().Sleep(1000);
         ++ticks;

@@ -54,5 +54,5 @@ private:
     std::uint32_t Microseconds = 0;
 
     void ReadBoard();
-    bool UpdateDue(std::uint16_t ticks) const;
+    bool UpdateDue(std::uint32_t ticks) const;
 };

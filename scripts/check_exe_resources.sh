@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Checks that a window program is a GUI program and carries its icon and
+# Checks that a window program is a GUI program and carries its icons and
 # version record: the fixed file and product versions, and the one
 # translation (language and code page) of its version strings.
-# Usage: scripts/check_exe_resources.sh <triplet> <program.exe> <icon name>
+# Usage: scripts/check_exe_resources.sh <triplet> <program.exe> <icon names, comma-separated>
 #          <file version a.b.c.d> <product version a.b.c.d> <language, e.g. 0x040C> <code page>
 set -euo pipefail
 triplet=$1
 program=$2
-icon=$3
+IFS=, read -ra icons <<<"$3"
 fileVersion=$4
 productVersion=$5
 language=$6
@@ -28,7 +28,12 @@ versionWords() {
 headers=$("$triplet-objdump" -p "$program")
 texts=$(strings -el "$program")
 grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" || fail "not a GUI program"
-grep -qx "$icon" <<<"$texts" || fail "no icon resource $icon"
+# The names of the named resources, from the resource directory the headers
+# dump lists ("Entry: name: [val: ... len 8]: MAINICON, Value: ...").
+names=$(sed -n 's/.*Entry: name: \[[^]]*\]: \([^,]*\),.*/\1/p' <<<"$headers")
+for icon in "${icons[@]}"; do
+  grep -qx "$icon" <<<"$names" || fail "no icon resource $icon"
+done
 
 hex=$(od -An -tx1 -v "$program" | tr -d ' \n')
 # The fixed record: its signature and structure version, then the versions.
@@ -39,4 +44,4 @@ grep -Eq "${translation}(00)+$(le16 "$language")$(le16 "$codePage")" <<<"$hex" |
   fail "no translation $language, code page $codePage"
 grep -qx 'StringFileInfo' <<<"$texts" || fail "no version strings"
 
-echo "ok: $program is a GUI program with icon $icon and version $fileVersion / $productVersion ($language, $codePage)"
+echo "ok: $program is a GUI program with icons $3 and version $fileVersion / $productVersion ($language, $codePage)"

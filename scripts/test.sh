@@ -33,7 +33,8 @@ for target in i686-w64-mingw32:windows-x86 x86_64-w64-mingw32:windows-x64; do
   scripts/check_imports.sh "$triplet" "build/$preset/testbench/probedesk.exe" "${probedesk_imports[@]}"
   scripts/check_exe_resources.sh "$triplet" "build/$preset/testbench/probedesk.exe" MAINICON 2.0.0.0 2.0.0.0 0x040C 1252
   scripts/check_imports.sh "$triplet" "build/$preset/clockkeeper/horalign.exe" "${horalign_imports[@]}"
-  scripts/check_exe_resources.sh "$triplet" "build/$preset/clockkeeper/horalign.exe" MAINICON 5.0.0.0 5.0.0.0 0x0409 1252
+  scripts/check_exe_resources.sh "$triplet" "build/$preset/clockkeeper/horalign.exe" \
+    MAINICON,CLOCK_GREEN,CLOCK_YELLOW,CLOCK_RED 5.0.0.0 5.0.0.0 0x0409 1252
 done
 
 echo "== kernel module in QEMU (tests/kernel)"

@@ -15,6 +15,9 @@ constexpr uint32_t kPciBus = 2;
 constexpr uint32_t kFirstPciSlot = 4;
 constexpr uint32_t kFirstPhysicalAddress = 0xFEB00000;
 constexpr uint32_t kFirstInterruptLine = 16;
+constexpr uint32_t kOtherInterruptLine = 9;
+constexpr uint32_t kOtherPhysicalAddress = 0xFEA00000;
+constexpr WD_ADDRESS kOtherTransferAddress = 0xC0000000; // no board answers there
 
 uint64_t steady_ns(void *)
 {
@@ -194,6 +197,12 @@ Failures SimulatedWinDriver::failures()
     return failures_;
 }
 
+void SimulatedWinDriver::set_extra_card_items(bool listed)
+{
+    std::lock_guard lock(mutex_);
+    extraCardItems_ = listed;
+}
+
 std::vector<MessageBoxShown> SimulatedWinDriver::message_boxes()
 {
     std::lock_guard lock(mutex_);
@@ -282,6 +291,7 @@ void SimulatedWinDriver::enable_interrupt(WD_INTERRUPT &record)
         return;
     Arming &arming = found->second;
     arming.commands.assign(record.Cmd, record.Cmd + record.dwCmds);
+    arming.callerList = record.Cmd;
     arming.options = record.dwOptions;
     arming.serviced = 0;
     arming.enabled = true;
@@ -324,10 +334,9 @@ void SimulatedWinDriver::wait_interrupt(std::unique_lock<std::mutex> &lock, WD_I
     record.fStopped = 0;
     record.dwLost = armed->serviced - seen - 1;
     record.dwCounter = armed->serviced;
-    if ((armed->options & INTERRUPT_CMD_COPY) && record.Cmd != nullptr) {
-        size_t count = std::min<size_t>(record.dwCmds, armed->commands.size());
-        for (size_t i = 0; i < count; ++i)
-            record.Cmd[i].Data = armed->commands[i].Data;
+    if (armed->options & INTERRUPT_CMD_COPY) {
+        for (size_t i = 0; i < armed->commands.size(); ++i)
+            armed->callerList[i].Data = armed->commands[i].Data;
     }
 }
 
@@ -419,6 +428,20 @@ void SimulatedWinDriver::card_info(WD_PCI_CARD_INFO &record)
     card.Item[2].fNotSharable = 1;
     card.Item[2].I.Bus.dwBusNum = kPciBus;
     card.Item[2].I.Bus.dwSlotFunc = record.pciSlot.dwSlot << 3;
+    if (extraCardItems_) {
+        // Another line, the register window, another window, the board's line, the bus.
+        const WD_ITEMS memory = card.Item[0], interrupt = card.Item[1], bus = card.Item[2];
+        WD_ITEMS otherMemory = memory, otherInterrupt = interrupt;
+        otherMemory.I.Mem.dwPhysicalAddr = kOtherPhysicalAddress;
+        otherMemory.I.Mem.dwBar = 1;
+        otherInterrupt.I.Int.dwInterrupt = kOtherInterruptLine;
+        card.dwItems = 5;
+        card.Item[0] = otherInterrupt;
+        card.Item[1] = memory;
+        card.Item[2] = otherMemory;
+        card.Item[3] = interrupt;
+        card.Item[4] = bus;
+    }
 }
 
 void SimulatedWinDriver::register_card(WD_CARD_REGISTER &record)
@@ -443,12 +466,15 @@ void SimulatedWinDriver::register_card(WD_CARD_REGISTER &record)
     for (size_t i = 0; i < items; ++i) {
         WD_ITEMS &item = record.Card.Item[i];
         if (item.item == ITEM_MEMORY) {
-            item.I.Mem.dwTransAddr = board->registerBase;
+            const bool boards = item.I.Mem.dwPhysicalAddr == physical_address(board->index);
+            item.I.Mem.dwTransAddr = boards ? board->registerBase : kOtherTransferAddress;
         } else if (item.item == ITEM_INTERRUPT) {
             item.I.Int.hInterrupt = nextDriverHandle_++;
-            Arming arming;
-            arming.board = board->index;
-            armings_[item.I.Int.hInterrupt] = std::move(arming);
+            if (item.I.Int.dwInterrupt == kFirstInterruptLine + board->index) {
+                Arming arming;
+                arming.board = board->index;
+                armings_[item.I.Int.hInterrupt] = std::move(arming);
+            }
         }
     }
     record.hCard = nextDriverHandle_++;

@@ -18,6 +18,8 @@
 //    interrupt that comes while nobody waits is not lost.
 //  - A wait on an interrupt that is not armed (never, or disarmed) returns
 //    at once with fStopped set.  Arming again while armed is accepted.
+//  - A copying arming's results go to the command list given at the arming
+//    (its Cmd), whatever list the wait's record names.
 //  - Registrations and armings live until the process ends, like the
 //    library's handles: CloseBoard releases nothing.
 #pragma once
@@ -123,6 +125,11 @@ public:
     void set_failures(Failures failures);
     Failures failures();
 
+    // The card information also lists an interrupt line before the board's
+    // own and a second memory window after its register window.  Neither
+    // reaches the board: transfers there fail, and that line cannot be armed.
+    void set_extra_card_items(bool listed);
+
     // ---- message boxes ----
     std::vector<MessageBoxShown> message_boxes();
     void clear_message_boxes();
@@ -158,6 +165,7 @@ private:
         bool enabled = false;
         uint32_t options = 0;
         std::vector<WD_TRANSFER> commands; // the driver's own copy of the list
+        WD_TRANSFER *callerList = nullptr; // where the results are copied back
         uint32_t serviced = 0;             // since this arming
     };
     class Platform final : public DriverPlatform {
@@ -199,6 +207,7 @@ private:
     size_t requestsInProgress_ = 0;
     std::set<DeviceHandle> waitHandles_; // handles a wait was sent on, until closed
     Failures failures_;
+    bool extraCardItems_ = false;
     std::vector<Request> requests_;
     std::vector<RegisteredItem> lastRegistration_;
     std::vector<MessageBoxShown> messageBoxes_;

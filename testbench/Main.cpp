@@ -149,11 +149,12 @@ void TFMain::Button2Click(TObject*)
 
 void TFMain::Button3Click(TObject*)
 {
-    // Disarming releases a monitor blocked in its wait; Terminate makes it
-    // end at its next pass.  Nothing here waits for it.
-    DisableBoardInterrupts();
+    // Terminate first: the disarm releases a monitor blocked in its wait,
+    // and a monitor released before its flag is set would wait again, on a
+    // disarmed interrupt.  Nothing here waits for it.
     if (MonitorThread)
         MonitorThread->Terminate();
+    DisableBoardInterrupts();
     ShowMonitoring(false);
 }
 

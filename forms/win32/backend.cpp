@@ -301,21 +301,25 @@ private:
             InvalidateRect(window_, nullptr, TRUE);  // containers paint their caption
     }
 
-    // An auto-size label takes the size of its text, as the classic toolkit's does.
+    // An auto-size label takes the size of its text, as the classic toolkit's
+    // does; a word-wrapped one keeps its width and takes the height of its
+    // wrapped lines.
     void FitLabel()
     {
         auto* label = dynamic_cast<TLabel*>(&control_);
-        if (!label || !label->AutoSize() || label->WordWrap())
+        if (!label || !label->AutoSize())
             return;
+        const bool wrapped = label->WordWrap();
         HDC dc = GetDC(window_);
         const HGDIOBJ old = SelectObject(dc, FontHandle(label->Font()));
-        RECT bounds{0, 0, 0, 0};
+        RECT bounds{0, 0, wrapped ? label->Width() : 0, 0};
         DrawTextA(dc, label->Caption().empty() ? " " : label->Caption().c_str(), -1, &bounds,
-                  DT_CALCRECT | DT_SINGLELINE);
+                  DT_CALCRECT | (wrapped ? DT_WORDBREAK : DT_SINGLELINE));
         SelectObject(dc, old);
         ReleaseDC(window_, dc);
-        if (bounds.right != label->Width() || bounds.bottom != label->Height())
-            label->SetBounds(label->Left(), label->Top(), bounds.right, bounds.bottom);
+        const int width = wrapped ? label->Width() : bounds.right;
+        if (width != label->Width() || bounds.bottom != label->Height())
+            label->SetBounds(label->Left(), label->Top(), width, bounds.bottom);
     }
 
     void CreateRadioButtons(TRadioGroup& group)
@@ -666,6 +670,31 @@ void CreateChildWindows(TWinControl& parent)
         SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+// Tab and arrow keys move between the controls of a form, as in a dialog.
+void DispatchWindowMessage(MSG& msg)
+{
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    if (root && IsDialogMessageA(root, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+}
+
+// Handles the window messages waiting; false when the application quits
+// (WM_QUIT is posted again for the message loop).
+bool DispatchWaitingMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        DispatchWindowMessage(msg);
+    }
+    return true;
+}
+
 }  // namespace
 
 namespace backend {
@@ -690,10 +719,18 @@ void PostToWindowThread(std::function<void()> call)
 
 void WaitUntil(const std::function<bool()>& done)
 {
+    // The window stays alive meanwhile: it repaints, takes input and runs
+    // its timers.  Once the application quits, only the queue is served.
+    bool quitting = false;
     for (;;) {
         ServeQueue();
         if (done())
             return;
+        if (!quitting) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            quitting = !DispatchWaitingMessages();
+            continue;
+        }
         std::unique_lock lock(windowThread.calls.mutex);
         windowThread.calls.windowWakes.wait_for(lock, std::chrono::milliseconds(10),
                                                 [] { return !windowThread.calls.Empty(); });
@@ -802,27 +839,14 @@ void RunMessageLoop()
     AppWindow();
     ServeQueue();
     MSG msg;
-    while (!Application->Terminated() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-        if (root && IsDialogMessageA(root, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while (!Application->Terminated() && GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchWindowMessage(msg);
 }
 
 void ProcessMessages()
 {
     ServeQueue();
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    DispatchWaitingMessages();
 }
 
 void Terminating()

@@ -128,6 +128,19 @@ TEST_F(ConnectionTest, VersionFiveTwentyOneIsEnough)
     EXPECT_EQ(OpenBoard(), 0);
 }
 
+// Of several items, the registers are in the first memory window and the
+// interrupt is the last interrupt line.
+TEST_F(ConnectionTest, OpenTakesTheFirstMemoryWindowAndTheLastInterrupt)
+{
+    sim.set_extra_card_items(true);
+    open();
+    uint16_t status = 0, control = 0;
+    EXPECT_EQ(GetBoardStatus(&status, &control), 0);
+    expect_accesses({read_of(REG_STATUS, 2), read_of(REG_CONTROL, 2)});
+    EXPECT_EQ(EnablePeriodicInterrupt(10), 0);
+    EXPECT_TRUE(sim.message_boxes().empty());
+}
+
 class TwoBoardsTest : public LibraryTest {
 protected:
     TwoBoardsTest() : LibraryTest(2) {}

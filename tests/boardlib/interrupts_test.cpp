@@ -32,6 +32,10 @@ TEST_F(InterruptTest, TimestampArmingThenOneControlWriteWithTheEdgeChosen)
     sim.clear_logs();
     EXPECT_EQ(EnableTimestampInterrupt(5), 0);
     expect_accesses({write_of(REG_CONTROL, CTL_MODE_AFNOR | CTL_TIMESTAMP_ENABLE | CTL_FALLING_EDGE)});
+
+    sim.clear_logs();
+    EXPECT_EQ(EnableTimestampInterrupt(0), 0); // back to the rising edge
+    expect_accesses({write_of(REG_CONTROL, CTL_MODE_AFNOR | CTL_TIMESTAMP_ENABLE)});
     EXPECT_TRUE(sim.message_boxes().empty());
 }
 
@@ -96,6 +100,14 @@ TEST_F(InterruptTest, TimestampInterruptCopiesTheFourStampsBackToTheWaiter)
     EXPECT_EQ(falling.Seconds, 0); // nothing captured on that edge yet
     EXPECT_EQ(falling.Microseconds, 0);
     EXPECT_EQ(codes(), Codes{IOCTL_WD_INT_WAIT});
+
+    ASSERT_EQ(EnableTimestampInterrupt(1), 0);
+    sim.set_datetime(datetime(2026, 12, 8, 10, 0, 2, 654321));
+    sim.edge(TCR7750_EDGE_FALLING);
+    EXPECT_EQ(WaitForTimestampInterrupt(&rising, &falling), 0);
+    EXPECT_EQ(falling.Seconds, 36002);
+    EXPECT_EQ(falling.Microseconds, 654321);
+    EXPECT_EQ(rising.Seconds, 36001);
 }
 
 TEST_F(InterruptTest, WaitsUseAHandleOfTheirOwnForOneCall)

@@ -84,21 +84,24 @@ TEST_F(ReadingTest, MillisecondsTruncate)
 TEST_F(ReadingTest, TdGivesTheBoardsReadingUnchangedWithoutMicroseconds)
 {
     open();
-    show_difference(true, 0, 1, 0, 250000, true);
-    TdRecord td;
-    std::memset(&td, 0x55, sizeof td);
-    uint16_t status = 0;
-    EXPECT_EQ(GetTD(&td, &status), 0);
-    EXPECT_EQ(codes(), Codes{IOCTL_WD_MULTI_TRANSFER});
-    expect_accesses(kTdList);
-    EXPECT_EQ(td.State, 'S');
-    EXPECT_EQ(td.Sign, '-');
-    EXPECT_EQ(td.Hours, 0);
-    EXPECT_EQ(td.Minutes, 1);
-    EXPECT_EQ(td.Seconds, 0);
-    EXPECT_EQ(td.Microseconds, 0);
-    EXPECT_EQ(td.Unused[0], 0x55); // never written
-    EXPECT_EQ(status, ST_SIGN_NEGATIVE | ST_STATE_S);
+    for (bool negative : {true, false}) {
+        SCOPED_TRACE(negative);
+        show_difference(negative, 0, 1, 0, 250000, true);
+        TdRecord td;
+        std::memset(&td, 0x55, sizeof td);
+        uint16_t status = 0;
+        EXPECT_EQ(GetTD(&td, &status), 0);
+        EXPECT_EQ(codes(), Codes{IOCTL_WD_MULTI_TRANSFER});
+        expect_accesses(kTdList);
+        EXPECT_EQ(td.State, 'S');
+        EXPECT_EQ(td.Sign, negative ? '-' : '+');
+        EXPECT_EQ(td.Hours, 0);
+        EXPECT_EQ(td.Minutes, 1);
+        EXPECT_EQ(td.Seconds, 0);
+        EXPECT_EQ(td.Microseconds, 0);
+        EXPECT_EQ(td.Unused[0], 0x55); // never written
+        EXPECT_EQ(status, (negative ? ST_SIGN_NEGATIVE : 0) | ST_STATE_S);
+    }
 }
 
 struct TdExCase {

@@ -23,17 +23,20 @@ TEST_F(WorkerTest, EverySixtyGoodTicksTheClockTakesTheBoardTimeAsUtc)
     EXPECT_EQ((std::vector<int>{set.wYear, set.wMonth, set.wDay, set.wHour, set.wMinute, set.wSecond,
                                 set.wMilliseconds}),
               (std::vector<int>{2008, 3, 6, 12, 34, 56, 789}));
-    // Privilege on, clock, privilege off (every privilege of the token).
+    // Token opened to adjust and query, privilege on, clock, privilege off
+    // (every privilege of the token).
     std::vector<std::string> sequence;
     for (const auto& call : os.Calls())
-        if (call.function == "LookupPrivilegeValueA" || call.function == "AdjustTokenPrivileges" ||
-            call.function == "SetSystemTime")
+        if (call.function == "OpenProcessToken" || call.function == "LookupPrivilegeValueA" ||
+            call.function == "AdjustTokenPrivileges" || call.function == "SetSystemTime")
             sequence.push_back(call.function + "(" + call.arguments + ")");
-    ASSERT_GE(sequence.size(), 4u);
-    EXPECT_NE(sequence[0].find("SeSystemtimePrivilege"), std::string::npos) << sequence[0];
-    EXPECT_EQ(sequence[1].rfind("AdjustTokenPrivileges", 0), 0u);
-    EXPECT_EQ(sequence[2].rfind("SetSystemTime", 0), 0u);
-    EXPECT_EQ(sequence[3].rfind("AdjustTokenPrivileges", 0), 0u);
+    ASSERT_GE(sequence.size(), 6u);
+    EXPECT_EQ(sequence[0].substr(sequence[0].find(", ")), ", 0x28)");
+    EXPECT_NE(sequence[1].find("SeSystemtimePrivilege"), std::string::npos) << sequence[1];
+    EXPECT_EQ(sequence[2], "AdjustTokenPrivileges(0x7700, 0, {1: luid 12, attributes 0x2}, 16, 0, 0)");
+    EXPECT_EQ(sequence[3].rfind("SetSystemTime", 0), 0u);
+    EXPECT_EQ(sequence[4].rfind("OpenProcessToken", 0), 0u);
+    EXPECT_EQ(sequence[5], "AdjustTokenPrivileges(0x7700, 1, null, 0, 0, 0)");
     EXPECT_TRUE(os.MessageBoxes().empty());
     // Each token opened is closed again.
     EXPECT_EQ(os.CountCalls("OpenProcessToken"), os.CountCalls("CloseHandle"));
@@ -53,15 +56,45 @@ TEST_F(WorkerTest, IntervalsZeroOneAndNegativeSetTheClockOnEveryGoodTick)
     }
 }
 
-TEST_F(WorkerTest, AnIntervalAboveTheTickCounterNeverComes)
+TEST_F(WorkerTest, AnIntervalAboveSixteenBitsComesOnItsTick)
 {
     StartWithInterval(65536);
-    Ticks(65540);  // past the counter's wrap
+    Ticks(65535);
     EXPECT_TRUE(os.TimesSet().empty());
-    // The display still runs every second.
-    board.set_status(0x0050);
+    EXPECT_EQ(TicksWithClockUpdates(1), std::vector<int>{1});
+}
+
+// Moves the board's time on by a second after each date-time read, as a
+// running board does between two reads.
+class MovingBoardTime final : public tcr7750::DriverPlatform {
+public:
+    explicit MovingBoardTime(tcr7750::sim::SimulatedWinDriver& board) : board_(board) {}
+    tcr7750::DeviceHandle open_device() override { return board_.platform().open_device(); }
+    void close_device(tcr7750::DeviceHandle device) override { board_.platform().close_device(device); }
+    void message_box(const char* text, const char* caption) override { board_.platform().message_box(text, caption); }
+    bool control(tcr7750::DeviceHandle device, uint32_t code, void* record, uint32_t size) override
+    {
+        const bool done = board_.platform().control(device, code, record, size);
+        if (code == IOCTL_WD_MULTI_TRANSFER && size == 10 * sizeof(WD_TRANSFER))
+            board_.advance(std::chrono::seconds(1));
+        return done;
+    }
+
+private:
+    tcr7750::sim::SimulatedWinDriver& board_;
+};
+
+TEST_F(WorkerTest, TheClockTakesTheSecondReadOfTheDueTick)
+{
+    MovingBoardTime moving(board);
+    tcr7750::install_driver_platform(&moving);
+    StartWithInterval(1);
     Ticks(1);
-    EXPECT_EQ(TrayIconsSent().back(), Red());
+    ASSERT_EQ(os.TimesSet().size(), 1u);
+    // 12:34:56 read at start, :57 by the tick's first read, :58 by its second.
+    EXPECT_EQ(os.TimesSet()[0].wSecond, 58);
+    Stop();
+    tcr7750::install_driver_platform(&board.platform());
 }
 
 TEST_F(WorkerTest, AStampPendingBitHoldsTheUpdateBackUntilTheFirstTickWhereItClears)

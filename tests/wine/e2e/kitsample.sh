@@ -46,7 +46,9 @@ kitsample_scenario() {
   ui_check "item 1 is selected" state FSample RGrpMode --expect selected=1
   ui_check "its handler ran" text FSample EdResult --equals "Mode 1"
   ui_check "type into the edit box" set-text FSample EdResult "été"
-  ui_check "the edit box holds it" text FSample EdResult --equals "été"
+  # Waits: a program still busy redrawing the box (slow on a first start)
+  # answers no read within the driver's two seconds.
+  ui_check "the edit box holds it" wait-text FSample EdResult --equals "été" --timeout 5000
 
   ui_check "click Message box" click FSample BtnBox
   output=$(ui msgbox --caption Erreur 2>&1)

@@ -233,7 +233,8 @@ start_display() {
   export DISPLAY
 }
 
-# start_wine: creates the prefix WINEPREFIX and keeps its wineserver running.
+# start_wine: creates the prefix WINEPREFIX and keeps its wineserver and one
+# desktop process (uidriver hold-desktop) running.
 start_wine() {
   "$WINE" wineboot --init >"$ARTEFACTS/logs/wineboot.log" 2>&1
   # Without a window manager Wine waits two seconds at each window that
@@ -241,4 +242,17 @@ start_wine() {
   "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   # Keep one wineserver for the whole run, so each program starts at once.
   "$WINESERVER" -p
+  # And one desktop process.  Wine starts it for whichever program needs it
+  # first and ends it a few seconds after the last one; started by a check,
+  # it would hold that check's output pipe open and the check would never
+  # return, and between programs it would come and go.
+  "$WINE" "$UIDRIVER" hold-desktop >"$ARTEFACTS/logs/desktop.log" 2>&1 </dev/null &
+  local deadline=$(($(now_ms) + 20000))
+  until grep -q "desktop held" "$ARTEFACTS/logs/desktop.log"; do
+    if (($(now_ms) > deadline)); then
+      echo "run-e2e: Wine's desktop did not start (see $ARTEFACTS/logs/desktop.log)" >&2
+      exit 2
+    fi
+    sleep 0.1
+  done
 }

@@ -54,6 +54,8 @@ radio group's item N as Name:N.
                                        sends the tray callback message
   tray-icons [--count N]               screen rectangles of the icons in
                                        Wine's own tray window
+  hold-desktop                         starts Wine's desktop from here and
+                                       keeps it until this process is ended
 
 Options: --timeout MS repeats the command until it succeeds.
 )";
@@ -416,6 +418,21 @@ Attempt cmdTray(const Args& args)
     return fromOutcome(ui::trayAction(target.form, message, id, mouse));
 }
 
+// Wine runs its desktop process only while some program uses the desktop,
+// started by whichever program needs it first; that process inherits the
+// program's output.  Held for a whole run, it is up before any program
+// under test starts, never comes and goes between them, and never holds the
+// output of a check.
+Attempt cmdHoldDesktop(const Args&)
+{
+    if (!GetDesktopWindow())
+        return failed("no desktop");
+    std::fputs("desktop held\n", stdout);
+    std::fflush(stdout);
+    Sleep(INFINITE);
+    return {true, {}, {}};
+}
+
 struct Command {
     std::function<Attempt(const Args&)> run;
     DWORD defaultTimeoutMs;
@@ -445,6 +462,7 @@ const std::map<std::string, Command>& commands()
         {"msgbox", {cmdMsgbox, 5000, {}}},
         {"tray", {cmdTray, 0, {}}},
         {"tray-icons", {cmdTrayIcons, 0, {}}},
+        {"hold-desktop", {cmdHoldDesktop, 0, {}}},
     };
     return table;
 }
