@@ -9,6 +9,7 @@ packages=(
   linux-headers-amd64 linux-image-amd64 qemu-system-x86 busybox-static cpio kmod strace
   gcc-multilib g++-multilib
   wine64 xvfb imagemagick xdotool
+  dkms debhelper dh-dkms lintian nsis p7zip-full
 )
 
 export DEBIAN_FRONTEND=noninteractive

@@ -40,6 +40,9 @@ done
 echo "== kernel module in QEMU (tests/kernel)"
 tests/kernel/run
 
+echo "== Debian packages: DKMS builds the module for the guest's kernel, the guest runs it and the packaged tools"
+tests/packages/dkms-guest
+
 echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
@@ -52,3 +55,6 @@ echo "== Windows programs end to end under Wine"
 cmake --preset windows-x64
 cmake --build --preset windows-x64
 tests/wine/run-e2e
+
+echo "== Windows installers: x86 built and checked, x64 installed and uninstalled under wine64"
+tests/packages/installer-wine

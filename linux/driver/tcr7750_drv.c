@@ -823,6 +823,16 @@ static void claim_interrupt(int config_line)
 }
 
 /*
+ * Only an alias for module autoloading (udev loads the module when the board
+ * appears); the board itself is found by pci_get_device() below.
+ */
+static const struct pci_device_id tcr7750_pci_ids[] = {
+	{ PCI_DEVICE(TCR7750_PCI_VENDOR_ID, TCR7750_PCI_DEVICE_ID) },
+	{ }
+};
+MODULE_DEVICE_TABLE(pci, tcr7750_pci_ids);
+
+/*
  * Finds the board and maps its window.  Returns the interrupt-line byte in
  * *config_line, or -1 when it could not be read.
  */

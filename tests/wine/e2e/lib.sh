@@ -1,6 +1,8 @@
-# Helpers of the end-to-end run: results, the UI driver, programs under
-# test, screenshots and colours.  Sourced by tests/wine/run-e2e, which sets
-# WINE, UIDRIVER, ARTEFACTS and SHOTS_DIR and starts the display and prefix.
+# Helpers of the end-to-end run: the display and the prefix, results, the UI
+# driver, programs under test, screenshots and colours.  Sourced by
+# tests/wine/run-e2e (and tests/packages/installer-wine), which set WINE,
+# WINESERVER, WINEPREFIX, UIDRIVER, ARTEFACTS and SHOTS_DIR, start the display
+# and the prefix with start_display and start_wine, and end them.
 
 PASSED=0
 FAILED=0
@@ -211,4 +213,46 @@ tray_click() {
   centre=$(tray_icon_centre) || { echo "no tray icon" >&2; return 1; }
   # shellcheck disable=SC2086  # "x y" are two arguments
   xdotool mousemove $centre click --repeat "${2:-1}" --delay 80 "$1"
+}
+
+# start_display: a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
+start_display() {
+  local fd_file=$ARTEFACTS/display deadline=$(($(now_ms) + 10000))
+  # Xvfb picks a free display itself and writes its number once it listens.
+  # The screen is big enough for the test bench's window at its own place.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" 2>"$ARTEFACTS/logs/xvfb.log" &
+  XVFB_PID=$!
+  until [[ -s $fd_file ]]; do
+    if (($(now_ms) > deadline)) || ! kill -0 "$XVFB_PID" 2>/dev/null; then
+      echo "run-e2e: Xvfb did not start (see $ARTEFACTS/logs/xvfb.log)" >&2
+      exit 2
+    fi
+    sleep 0.1
+  done
+  DISPLAY=:$(tr -d "\n" <"$fd_file")
+  export DISPLAY
+}
+
+# start_wine: creates the prefix WINEPREFIX and keeps its wineserver and one
+# desktop process (uidriver hold-desktop) running.
+start_wine() {
+  "$WINE" wineboot --init >"$ARTEFACTS/logs/wineboot.log" 2>&1
+  # Without a window manager Wine waits two seconds at each window that
+  # closes unless it draws its own frames.
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  # Keep one wineserver for the whole run, so each program starts at once.
+  "$WINESERVER" -p
+  # And one desktop process.  Wine starts it for whichever program needs it
+  # first and ends it a few seconds after the last one; started by a check,
+  # it would hold that check's output pipe open and the check would never
+  # return, and between programs it would come and go.
+  "$WINE" "$UIDRIVER" hold-desktop >"$ARTEFACTS/logs/desktop.log" 2>&1 </dev/null &
+  local deadline=$(($(now_ms) + 20000))
+  until grep -q "desktop held" "$ARTEFACTS/logs/desktop.log"; do
+    if (($(now_ms) > deadline)); then
+      echo "run-e2e: Wine's desktop did not start (see $ARTEFACTS/logs/desktop.log)" >&2
+      exit 2
+    fi
+    sleep 0.1
+  done
 }
