@@ -51,9 +51,10 @@ int main(int argc, char** argv)
         if (ppoll(&ready, 1, nullptr, &waiting) < 0)
             continue; // Ctrl-C
         // The record is ready, unless another reader took it first: then the
-        // read waits for the next one, and Ctrl-C must end that wait too.
+        // read waits for the next one, and Ctrl-C must end that wait too. A
+        // Ctrl-C that came since ppoll returned is taken as the mask opens.
         sigprocmask(SIG_SETMASK, &waiting, nullptr);
-        ssize_t got = read(device, &record, sizeof record);
+        ssize_t got = stop ? -1 : read(device, &record, sizeof record);
         sigprocmask(SIG_BLOCK, &interrupt, nullptr);
         if (got != sizeof record)
             continue; // nothing new to print
