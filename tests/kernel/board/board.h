@@ -52,6 +52,7 @@ void refresh_page(void); /* under board_model_lock */
 int hook_accessors(void);
 void unhook_accessors(void);
 void hold_next_irq_write(unsigned int ms); /* "hold-irq-write"; 0 cancels */
+unsigned long accessor_probes_missed(void);
 extern bool irq_write_held;
 extern unsigned int irq_writes_held;
 
