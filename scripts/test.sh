@@ -50,6 +50,7 @@ build/linux-release/bench/model_bench --benchmark_min_time=0.2
 build/linux-release/bench/boardlib_bench --benchmark_min_time=0.2
 tests/kernel/guest-run --root "$(tests/kernel/peers chrony linuxptp)" -- \
   sh -c 'latency_bench && tickprint_bench 60 && clock_bench 60'
+tests/kernel/run 'ReliabilityStress.*' # a minute of readers, pollers and commands
 
 echo "== Windows programs end to end under Wine"
 cmake --preset windows-x64

@@ -56,6 +56,7 @@ void advance_on_read(unsigned int offset, u64 ns, unsigned int reads); /* under 
 extern u64 microseconds_read_real_ns;
 int time_register_reads(unsigned int n); /* "time-reads"; not under the lock */
 extern u64 read_ns_median, read_ns_p99;
+unsigned long accessor_probes_missed(void);
 extern bool irq_write_held;
 extern unsigned int irq_writes_held;
 

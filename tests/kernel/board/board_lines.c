@@ -15,6 +15,7 @@
 #include "board.h"
 
 #define MAX_RAISES        4            /* level line still up: fire again, this often */
+#define RETRY_NS          (20 * 1000)  /* after handlers whose accesses were lost */
 
 int first_irq = -1;
 int busy_irq = -1;
@@ -55,6 +56,7 @@ static bool line_asserted(void)
 static enum hrtimer_restart raise_line(struct hrtimer *timer)
 {
 	int requested = atomic_read(&raises_requested);
+	unsigned long missed = accessor_probes_missed();
 	int i;
 
 	/* A level-triggered line fires again while the board still holds it up. */
@@ -65,6 +67,16 @@ static enum hrtimer_restart raise_line(struct hrtimer *timer)
 		generic_handle_irq(first_irq + LINE_BOARD);
 	}
 	WRITE_ONCE(raising_cpu, -1);
+	/*
+	 * This timer can interrupt a task inside one of the board's probes; the
+	 * handlers' accesses then find that probe running, are skipped by the
+	 * kprobe core and never reach the model (an acknowledge lost, the line
+	 * stuck up).  Fire again once that probe is done.
+	 */
+	if (accessor_probes_missed() != missed) {
+		hrtimer_forward_now(timer, ns_to_ktime(RETRY_NS));
+		return HRTIMER_RESTART;
+	}
 	atomic_set(&raises_done, requested);
 	wake_up_all(&raises_wq);
 	return HRTIMER_NORESTART;

@@ -234,6 +234,17 @@ static struct kprobe accessor_probes[] = {
 
 static struct kprobe *accessor_probe_list[ARRAY_SIZE(accessor_probes)];
 
+/* Hits of the probes that found another probe running on their CPU. */
+unsigned long accessor_probes_missed(void)
+{
+	unsigned long missed = 0;
+	size_t i;
+
+	for (i = 0; i < ARRAY_SIZE(accessor_probes); i++)
+		missed += READ_ONCE(accessor_probes[i].nmissed);
+	return missed;
+}
+
 int hook_accessors(void)
 {
 	size_t i;

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sched.h>
-#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -41,15 +40,6 @@ protected:
     }
 
     // A page whose first bytes are readable and writable and the next page not.
-    struct Guarded {
-        char* base = static_cast<char*>(mmap(nullptr, 2 * 4096, PROT_READ | PROT_WRITE,
-                                             MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        Guarded() { mprotect(base + 4096, 4096, PROT_NONE); }
-        ~Guarded() { munmap(base, 2 * 4096); }
-        char* last(size_t bytes) { return base + 4096 - bytes; }
-        char* unreadable() { return base + 4096; }
-    };
-
     FreshDriver fresh;
     Device device;
 };
@@ -224,7 +214,7 @@ TEST_F(CommandsTest, DumpCopiesTheWholeWindow)
 
 TEST_F(CommandsTest, BlockCopyAnswersTheBytesLeftUncopied)
 {
-    Guarded memory;
+    GuardedPage memory;
     // Only the first 16 bytes of the 256 land in writable memory.
     EXPECT_EQ(device.command(TCR7750_IOC_DUMP, memory.last(16)), 240);
     EXPECT_EQ(device.command(TCR7750_IOC_GET_VERSION, memory.last(4)), 12);
@@ -353,7 +343,7 @@ TEST_F(CommandsTest, BadAddressIsRefusedBeforeTheCommandIsLookedUp)
 
 TEST_F(CommandsTest, UnusableArgumentTouchesNoRegister)
 {
-    Guarded memory;
+    GuardedPage memory;
     EXPECT_EQ(device.command(TCR7750_IOC_SET_YEAR, memory.unreadable()), -EFAULT);
     EXPECT_EQ(device.command(TCR7750_IOC_SET_PERIOD, memory.unreadable()), -EFAULT);
     EXPECT_EQ(device.command(TCR7750_IOC_ENABLE_TS, memory.unreadable()), -EFAULT);

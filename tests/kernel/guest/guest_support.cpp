@@ -499,6 +499,19 @@ std::optional<int64_t> Phc::offset_ns(unsigned n) const
     return offsets[offsets.size() / 2];
 }
 
+GuardedPage::GuardedPage()
+{
+    const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    base_ = static_cast<char*>(mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    guard_ = base_ + size;
+    mprotect(guard_, size, PROT_NONE);
+}
+
+GuardedPage::~GuardedPage()
+{
+    munmap(base_, 2 * static_cast<size_t>(sysconf(_SC_PAGESIZE)));
+}
+
 Device::Device(int flags, const char* path) : fd_(open(path, O_RDWR | flags))
 {
 }

@@ -202,6 +202,21 @@ private:
     int fd_ = -1;
 };
 
+// Two pages, the second unreachable: buffers that end where memory ends.
+class GuardedPage {
+public:
+    GuardedPage();
+    ~GuardedPage();
+    GuardedPage(const GuardedPage&) = delete;
+    GuardedPage& operator=(const GuardedPage&) = delete;
+    char* last(size_t bytes) const { return guard_ - bytes; } // the last bytes before the guard
+    char* unreadable() const { return guard_; }
+
+private:
+    char* base_;
+    char* guard_;
+};
+
 // An open handle on the device.
 class Device {
 public:
