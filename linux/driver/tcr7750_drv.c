@@ -64,6 +64,7 @@ static bool clock_live; /* the clock may arm its channel; under control_lock */
 static s16 irq_num = -1; /* the line taken, -1 when none */
 
 static u8 Ready;       /* a board interrupt came since the last blocking read */
+static unsigned int interrupt_count; /* board interrupts taken; lets every sleeper see its own */
 static DECLARE_WAIT_QUEUE_HEAD(tcr7750_rdq);
 static struct tcr7750_timestamps StoredTs; /* latched by the last time-stamp interrupt */
 static DEFINE_SPINLOCK(stored_ts_lock);
@@ -178,6 +179,7 @@ static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 		spin_unlock(&stored_ts_lock);
 		tcr7750_clock_edge(status, &ts);
 	}
+	WRITE_ONCE(interrupt_count, interrupt_count + 1);
 	WRITE_ONCE(Ready, 1);
 	wake_up_interruptible_all(&tcr7750_rdq);
 	return IRQ_HANDLED;
@@ -186,13 +188,22 @@ static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 static ssize_t tcr7750_read(struct file *file, char __user *buffer, size_t count, loff_t *position)
 {
 	struct tcr7750_time record; /* each reader its own: no record mixes two readings */
+	unsigned int seen;
 
 	/* Never write past the caller's buffer. */
 	if (count < sizeof(record))
 		return -EINVAL;
 
+	/*
+	 * Ready is cleared by whichever reader gets there first; a sleeper
+	 * woken after that would sleep on. The count tells each sleeper that an
+	 * interrupt came while it slept, so every blocked reader gets a record
+	 * after each interrupt however many readers share the device.
+	 */
+	seen = READ_ONCE(interrupt_count);
 	if (!(file->f_flags & O_NONBLOCK) &&
-	    wait_event_interruptible(tcr7750_rdq, READ_ONCE(Ready)))
+	    wait_event_interruptible(tcr7750_rdq, READ_ONCE(Ready) ||
+				     READ_ONCE(interrupt_count) != seen))
 		return -ERESTARTSYS;
 
 	get_time(&record);

@@ -4,12 +4,10 @@
 // stored time stamps never torn, and after the final disable no enable bit
 // on the board.  Prints its figures, the longest wait of a reader among them.
 //
-// How long a reader waits is not asserted to the period: one interrupt
-// wakes every reader, the first to take the record clears the flag and the
-// others sleep on, so a reader can lose the race many interrupts in a row;
-// and the emulated guest stops whenever the host has its cores busy (the
-// longest stall of a 10 ms sleeper is printed beside it).  Asserted is that
-// no reader starves: each gets records, and none waits through the run.
+// No reader waits more than two periods: one interrupt wakes every sleeping
+// reader, and each takes a record however many share the device.  The
+// emulated guest stops whenever the host has its cores busy, so the longest
+// stall of a 10 ms sleeper is measured beside the readers and allowed on top.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,7 +37,6 @@ namespace {
 constexpr int readers = 16, pollers = 4;
 constexpr auto duration = 60s;
 constexpr uint64_t period_us = 100'000;
-constexpr uint64_t starved_us = 60'000'000; // the whole run
 
 // The board's time of a record, in microseconds within its year.
 uint64_t board_us(const tcr7750_time& r)
@@ -260,7 +257,7 @@ TEST(ReliabilityStress, ReadersPollersAndCommandsForAMinuteInRealTime)
     EXPECT_EQ(foreign_events.load(), 0u) << "the device is only ever readable";
     EXPECT_EQ(control_after & CTL_ENABLE_MASK, 0u) << "an enable bit survived the final disable";
     EXPECT_GT(fewest, 0u) << "a reader never got a record";
-    EXPECT_LT(all.longest_wait_us, starved_us) << "a reader starved";
+    EXPECT_LE(all.longest_wait_us, 2 * period_us + longest_stall_us) << "a reader slept through interrupts";
     fresh_driver();
 }
 
