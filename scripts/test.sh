@@ -43,6 +43,10 @@ tests/kernel/run
 echo "== Debian packages: DKMS builds the module for the guest's kernel, the guest runs it and the packaged tools"
 tests/packages/dkms-guest
 
+echo "== kernel module in QEMU under a kernel with KASAN and lockdep, every group and the stress run"
+tests/kernel/debug-kernel
+TCR7750_KERNEL_TREE=build/kernel-debug/linux-source-6.1 tests/kernel/run '*'
+
 echo "== benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release

@@ -135,8 +135,9 @@ void prepare_victims()
     // trinity 2023.01's ioctl looks every fd up in its socket list, which
     // exists once it holds a socket; generating its sockets, it crashes at
     // random (a protocol table read past its end).  From this cache it opens
-    // one TCP socket instead, whose options the IPv4 code sets.
-    const unsigned cached_socket[3] = {2 /* AF_INET */, 1 /* SOCK_STREAM */, 0};
+    // one Unix stream socket instead, which every kit kernel has (the
+    // debugging kernel is built without IP).
+    const unsigned cached_socket[3] = {1 /* AF_UNIX */, 1 /* SOCK_STREAM */, 0};
     std::ofstream(fuzz_dir + "/trinity.socketcache", std::ios::binary)
         .write(reinterpret_cast<const char*>(cached_socket), sizeof cached_socket);
     chown((fuzz_dir + "/trinity.socketcache").c_str(), fuzz_uid, fuzz_gid);
