@@ -21,7 +21,7 @@ std::string Upper(std::string text)
 
 std::string Quoted(const char* text)
 {
-    return text ? "'" + std::string(text) + "'" : "null";
+    return text ? Format("'%s'", text) : "null";
 }
 
 std::string Pointer(const void* pointer)
