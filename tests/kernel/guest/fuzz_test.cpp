@@ -6,8 +6,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -15,7 +16,6 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "guest_support.h"
@@ -93,16 +93,9 @@ private:
 // The output and exit status of a shell command line.
 std::pair<std::string, int> run_shell(const std::string& line)
 {
-    std::string output;
-    FILE* pipe = popen((line + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return {"", -1};
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    int status = pclose(pipe);
-    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+    Process shell({"/bin/sh", "-c", line});
+    std::string output = shell.read_rest(); // until the line and all it started end
+    return {output, shell.wait()};
 }
 
 int kernel_complaints(KernelLog& log)
@@ -123,7 +116,7 @@ int kernel_complaints(KernelLog& log)
 void prepare_victims()
 {
     int major = device_major();
-    run_shell("rm -rf " + fuzz_dir);
+    std::filesystem::remove_all(fuzz_dir);
     mkdir(fuzz_dir.c_str(), 0755);
     mkdir(victims.c_str(), 0755);
     for (int minor = 0; minor < 3; minor++) {
@@ -207,7 +200,7 @@ TEST(ReliabilityFuzz, TrinityOnTheNodesLeavesTheKernelQuietAndTheBoardAnswering)
     EXPECT_EQ(complaints, 0);
     for (const char* entry : entry_points)
         EXPECT_GT(reached[entry], 0u) << "trinity never reached tcr7750_" << entry;
-    run_shell("rm -rf " + fuzz_dir);
+    std::filesystem::remove_all(fuzz_dir);
     fresh_driver();
 }
 

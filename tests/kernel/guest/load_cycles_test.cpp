@@ -52,14 +52,10 @@ struct Shared {
     Worker worker[workers];
 };
 
-void end_read(int) {} // SIGALRM only cuts a blocking read short
-
 // A worker: open a node, command, read or poll, close; again and again.
 [[noreturn]] void work(Shared& shared, Worker& me, unsigned seed)
 {
-    struct sigaction alarm{};
-    alarm.sa_handler = end_read; // no SA_RESTART: the read ends with EINTR
-    sigaction(SIGALRM, &alarm, nullptr);
+    catch_signal(SIGALRM, false); // no restart: SIGALRM cuts a blocking read short with EINTR
     while (!shared.stop) {
         if (shared.pause) {
             me.paused = 1;
