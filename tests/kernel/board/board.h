@@ -24,7 +24,7 @@ enum { LINE_BOARD, LINE_SPARE, LINES };
 /* board_main.c: the model, its access log and the lock every user takes. */
 extern struct tcr7750_model board_model;
 extern struct tcr7750_access board_access_log[LOG_CAPACITY];
-extern spinlock_t board_model_lock;
+extern raw_spinlock_t board_model_lock; /* also taken in kprobe handlers and hard timers */
 void reset_board(void); /* power-on state; under board_model_lock */
 
 /* board_bus.c */
@@ -38,12 +38,14 @@ extern int first_irq; /* the board's line, then a spare one */
 extern int busy_irq;
 extern u64 raise_count;
 extern u64 last_raise_ns;
-extern int raising_cpu; /* the CPU running the line's handlers, or -1 */
+extern int raising_cpu; /* the CPU running the line's hard handlers, or -1 */
 int setup_lines(void);
 void teardown_lines(void);
 void request_raise(void);
 void on_line_change(void *context, int asserted);
-void wait_for_raises(void);
+void wait_for_raises(void); /* until the raises asked for so far are handled */
+u64 raises_handled_count(void);
+bool in_line_handler(void);
 
 /* board_registers.c */
 int map_page(void);

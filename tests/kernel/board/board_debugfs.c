@@ -55,7 +55,7 @@ static int run_board_command(const char *line)
 	unsigned int count;
 	int err = 0;
 
-	spin_lock_irqsave(&board_model_lock, flags);
+	raw_spin_lock_irqsave(&board_model_lock, flags);
 	if (sscanf(line, "time %hu %hhu %hhu %hhu %hhu %hhu %u", &t.year, &t.month, &t.day, &t.hour,
 		   &t.minute, &t.second, &t.microsecond) == 7) {
 		tcr7750_model_set_datetime(&board_model, &t);
@@ -76,23 +76,23 @@ static int run_board_command(const char *line)
 	} else if (!strncmp(line, "clear-log", 9)) {
 		tcr7750_model_clear_log(&board_model);
 	} else if (!strncmp(line, "reset", 5)) {
-		spin_unlock_irqrestore(&board_model_lock, flags);
+		raw_spin_unlock_irqrestore(&board_model_lock, flags);
 		set_realtime(false);
-		spin_lock_irqsave(&board_model_lock, flags);
+		raw_spin_lock_irqsave(&board_model_lock, flags);
 		reset_board();
 	} else if (sscanf(line, "hold-irq-write %i", &value) == 1) {
 		hold_next_irq_write(value);
 	} else if (sscanf(line, "advance-on-read %i %llu %u", &value, &ns, &count) == 3) {
 		advance_on_read(value, ns, count);
 	} else if (sscanf(line, "realtime-offset %lld", &offset_ns) == 1) {
-		spin_unlock_irqrestore(&board_model_lock, flags);
+		raw_spin_unlock_irqrestore(&board_model_lock, flags);
 		follow_realtime(offset_ns);
 		return 0;
 	} else if (sscanf(line, "time-reads %u", &count) == 1) {
-		spin_unlock_irqrestore(&board_model_lock, flags);
+		raw_spin_unlock_irqrestore(&board_model_lock, flags);
 		return time_register_reads(count);
 	} else if (sscanf(line, "realtime %i", &value) == 1) {
-		spin_unlock_irqrestore(&board_model_lock, flags);
+		raw_spin_unlock_irqrestore(&board_model_lock, flags);
 		set_realtime(value);
 		return 0;
 	} else {
@@ -100,7 +100,7 @@ static int run_board_command(const char *line)
 	}
 	refresh_page();
 	schedule_tick();
-	spin_unlock_irqrestore(&board_model_lock, flags);
+	raw_spin_unlock_irqrestore(&board_model_lock, flags);
 	return err;
 }
 
@@ -129,9 +129,9 @@ static int state_show(struct seq_file *s, void *unused)
 	struct tcr7750_model copy;
 	unsigned long flags;
 
-	spin_lock_irqsave(&board_model_lock, flags);
+	raw_spin_lock_irqsave(&board_model_lock, flags);
 	copy = board_model;
-	spin_unlock_irqrestore(&board_model_lock, flags);
+	raw_spin_unlock_irqrestore(&board_model_lock, flags);
 
 	seq_printf(s, "irq %d\n", first_irq + LINE_BOARD);
 	seq_printf(s, "spare_irq %d\n", first_irq + LINE_SPARE);
@@ -145,6 +145,7 @@ static int state_show(struct seq_file *s, void *unused)
 	seq_printf(s, "line %d\n", copy.line);
 	seq_printf(s, "periodic_raised %u\n", copy.periodic_raised);
 	seq_printf(s, "raises %llu\n", raise_count);
+	seq_printf(s, "raises_handled %llu\n", raises_handled_count());
 	seq_printf(s, "last_raise_ns %llu\n", READ_ONCE(last_raise_ns));
 	seq_printf(s, "elapsed_ns %llu\n", copy.elapsed_ns);
 	seq_printf(s, "irq_write_held %d\n", READ_ONCE(irq_write_held));
@@ -164,10 +165,10 @@ static int log_show(struct seq_file *s, void *unused)
 	size_t count, i;
 
 	mutex_lock(&copy_lock);
-	spin_lock_irqsave(&board_model_lock, flags);
+	raw_spin_lock_irqsave(&board_model_lock, flags);
 	count = min_t(size_t, board_model.log_count, LOG_CAPACITY);
 	memcpy(copy, board_access_log, count * sizeof(copy[0]));
-	spin_unlock_irqrestore(&board_model_lock, flags);
+	raw_spin_unlock_irqrestore(&board_model_lock, flags);
 
 	for (i = 0; i < count; i++)
 		seq_printf(s, "%c %02x %u %x%s\n", copy[i].direction == TCR7750_WRITE ? 'W' : 'R',

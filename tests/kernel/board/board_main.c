@@ -6,9 +6,9 @@
  *  - a synthetic PCI root bus (domain 0x10000) whose configuration accessors
  *    answer for one device, 0x9010:0xCB01, with BAR 0 on the page reserved by
  *    "memmap=4K$0x20000000" and the interrupt-line byte at 0x3C (board_bus.c);
- *  - an interrupt line of its own (a dummy-chip descriptor), raised with
- *    generic_handle_irq() from a high-resolution timer whenever the model
- *    asserts it; besides it a spare line (for "irq=" tests) and a busy one,
+ *  - an interrupt line of its own (a level-triggered line with an end of
+ *    interrupt), raised with generic_handle_irq_safe() from a hard
+ *    high-resolution timer whenever the model asserts it; besides it a spare line (for "irq=" tests) and a busy one,
  *    held without sharing (a request for it is refused) (board_lines.c);
  *  - the board model of sim/board_model.c behind the registers, fed by
  *    kprobes on the kernel's MMIO accessors (board_registers.c), in virtual
@@ -27,7 +27,7 @@ MODULE_DESCRIPTION("Simulated TCR7750 board for the kernel tests");
 
 struct tcr7750_model board_model;
 struct tcr7750_access board_access_log[LOG_CAPACITY];
-DEFINE_SPINLOCK(board_model_lock);
+DEFINE_RAW_SPINLOCK(board_model_lock);
 
 void reset_board(void)
 {

@@ -6,7 +6,9 @@
  * board.  It starts from the time set, or from the guest's CLOCK_REALTIME
  * plus an offset ("realtime-offset").  The tick timer wakes when the next
  * periodic interrupt is due, or after TICK_MAX_NS, so the simulation costs
- * the guest next to nothing between interrupts.
+ * the guest next to nothing between interrupts.  It is a hard timer: it
+ * takes the model's raw lock and may raise the line, which PREEMPT_RT allows
+ * only from hard-interrupt context.
  */
 #include <linux/hrtimer.h>
 #include <linux/ktime.h>
@@ -33,24 +35,24 @@ void schedule_tick(void)
 		return;
 	if (board_model.next_periodic_ns > board_model.elapsed_ns)
 		wait = min_t(u64, wait, board_model.next_periodic_ns - board_model.elapsed_ns);
-	hrtimer_start(&tick_timer, ns_to_ktime(wait), HRTIMER_MODE_REL);
+	hrtimer_start(&tick_timer, ns_to_ktime(wait), HRTIMER_MODE_REL_HARD);
 }
 
 static enum hrtimer_restart tick(struct hrtimer *timer)
 {
 	unsigned long flags;
 
-	spin_lock_irqsave(&board_model_lock, flags);
+	raw_spin_lock_irqsave(&board_model_lock, flags);
 	tcr7750_model_sync(&board_model);
 	refresh_page();
 	schedule_tick();
-	spin_unlock_irqrestore(&board_model_lock, flags);
+	raw_spin_unlock_irqrestore(&board_model_lock, flags);
 	return HRTIMER_NORESTART; /* schedule_tick() has armed it again */
 }
 
 void init_realtime(void)
 {
-	hrtimer_init(&tick_timer, CLOCK_MONOTONIC, HRTIMER_MODE_REL);
+	hrtimer_init(&tick_timer, CLOCK_MONOTONIC, HRTIMER_MODE_REL_HARD);
 	tick_timer.function = tick;
 }
 
@@ -66,7 +68,7 @@ void follow_realtime(s64 offset_ns)
 	u64 seconds;
 	u32 ns;
 
-	spin_lock_irqsave(&board_model_lock, flags);
+	raw_spin_lock_irqsave(&board_model_lock, flags);
 	ktime_get_snapshot(&now);
 	realtime = true;
 	tcr7750_model_set_clock(&board_model, kernel_clock, NULL);
@@ -76,18 +78,18 @@ void follow_realtime(s64 offset_ns)
 	tcr7750_model_set_unix_time(&board_model, seconds, ns);
 	refresh_page();
 	schedule_tick();
-	spin_unlock_irqrestore(&board_model_lock, flags);
+	raw_spin_unlock_irqrestore(&board_model_lock, flags);
 }
 
 void set_realtime(bool on)
 {
 	unsigned long flags;
 
-	spin_lock_irqsave(&board_model_lock, flags);
+	raw_spin_lock_irqsave(&board_model_lock, flags);
 	realtime = on;
 	tcr7750_model_set_clock(&board_model, on ? kernel_clock : NULL, NULL);
 	schedule_tick();
-	spin_unlock_irqrestore(&board_model_lock, flags);
+	raw_spin_unlock_irqrestore(&board_model_lock, flags);
 	if (!on)
 		hrtimer_cancel(&tick_timer); /* outside the lock: the tick takes it */
 }

@@ -13,7 +13,9 @@
  *    every write, also two equal ones); the page is then refreshed and the
  *    accessor's own store lands on it, to be overwritten at the next refresh.
  * Accesses made without those accessors (readw, memcpy_fromio) see the page,
- * which holds the model's registers as of the last model operation.
+ * which holds the model's registers as of the last change of its state (a
+ * write, a command, an acknowledge, an interrupt, the real-time tick), and
+ * each register as its last read answered it.
  */
 #include <linux/io.h>
 #include <linux/kprobes.h>
@@ -37,13 +39,39 @@ void unmap_page(void)
 	iounmap(page);
 }
 
-/* The page shows the model's registers; under board_model_lock. */
+/*
+ * The page shows the model's registers; under board_model_lock.  A driver's
+ * load of a register can meet a refresh made on another CPU (its accessor
+ * loads after the probe has let go of the lock), so the page is written one
+ * aligned 32-bit word at a time, each with one store: no register is wider
+ * than a word or crosses one, so a load sees it wholly old or wholly new.
+ * A byte-wise copy would let it see a microseconds count that is half of
+ * one time and half of the next, up to 65 ms in the past.
+ */
 void refresh_page(void)
 {
-	static u8 window[TCR7750_WINDOW_SIZE]; /* under board_model_lock too */
+	static u32 window[TCR7750_WINDOW_SIZE / 4]; /* under board_model_lock too */
+	unsigned int i;
 
-	tcr7750_model_snapshot(&board_model, window);
-	memcpy_toio(page, window, TCR7750_WINDOW_SIZE);
+	tcr7750_model_snapshot(&board_model, (u8 *)window);
+	for (i = 0; i < ARRAY_SIZE(window); i++)
+		writel(window[i], page + 4 * i);
+}
+
+/* One register's value on the page, with one store of the access's width. */
+static void show_register(long offset, unsigned int width, u32 value)
+{
+	switch (width) {
+	case 1:
+		writeb(value, page + offset);
+		break;
+	case 2:
+		writew(value, page + offset);
+		break;
+	default:
+		writel(value, page + offset);
+		break;
+	}
 }
 
 /* The window offset of an MMIO address, or -1 when it is not the board's. */
@@ -76,22 +104,33 @@ static void model_read_into_page(unsigned long address, unsigned int width)
 {
 	long offset = board_offset(address);
 	unsigned long flags;
+	bool advanced = false;
+	u16 pending;
 	u32 value;
 
 	if (offset < 0)
 		return;
-	spin_lock_irqsave(&board_model_lock, flags);
+	raw_spin_lock_irqsave(&board_model_lock, flags);
+	pending = board_model.pending;
 	if (advance_reads && offset == advance_offset) {
 		advance_reads--;
 		tcr7750_model_advance(&board_model, advance_ns);
+		advanced = true;
 	}
 	if (offset == REG_MICROSECONDS)
 		WRITE_ONCE(microseconds_read_real_ns, ktime_get_real_ns());
 	value = tcr7750_model_read(&board_model, offset, width);
-	refresh_page();
+	/*
+	 * A whole refresh costs many times the read itself, and the driver
+	 * reads a dozen registers for one record: only what a read changes
+	 * besides its answer (an acknowledge, a periodic interrupt come due, a
+	 * forced advance) refreshes the page.
+	 */
+	if (advanced || board_model.pending != pending)
+		refresh_page();
 	/* The accessor returns what the model answered, before its side effects. */
-	memcpy_toio(page + offset, &value, width);
-	spin_unlock_irqrestore(&board_model_lock, flags);
+	show_register(offset, width, value);
+	raw_spin_unlock_irqrestore(&board_model_lock, flags);
 }
 
 /* "hold-irq-write": widens a handler's window between choosing and writing. */
@@ -116,7 +155,7 @@ static void hold_irq_write(void)
 	unsigned int ms;
 	u64 until;
 
-	if (READ_ONCE(raising_cpu) != raw_smp_processor_id())
+	if (!in_line_handler())
 		return;
 	ms = atomic_xchg(&irq_write_hold_ms, 0);
 	if (!ms)
@@ -138,11 +177,11 @@ static void model_write_from_accessor(unsigned long address, unsigned int width,
 		return;
 	if (offset == REG_CONTROL)
 		hold_irq_write();
-	spin_lock_irqsave(&board_model_lock, flags);
+	raw_spin_lock_irqsave(&board_model_lock, flags);
 	tcr7750_model_write(&board_model, offset, width, value);
 	refresh_page();
 	schedule_tick(); /* a new period or enable moves the next interrupt */
-	spin_unlock_irqrestore(&board_model_lock, flags);
+	raw_spin_unlock_irqrestore(&board_model_lock, flags);
 	if (offset == REG_CONTROL)
 		atomic_inc(&control_writes_done); /* in the model now: a held write may follow */
 }
