@@ -13,6 +13,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/timex.h>
+#include <thread>
 #include <unistd.h>
 
 #include "guest_support.h"
@@ -199,6 +200,34 @@ TEST_F(ClockTest, NoTimeFromABadFrameTheTdDecodingOrAYearBefore1970)
     uint16_t year = 1969;
     ASSERT_EQ(device.command(TCR7750_IOC_SET_YEAR, &year), 0);
     EXPECT_EQ(phc.read_ns(), -EIO);
+}
+
+TEST_F(ClockTest, InRealTimeNoReadingIsBeforeTheOneBefore)
+{
+    // Two readers side by side: each one's accesses refresh the board's
+    // registers under the other's, as any two clients of a real board do.
+    ASSERT_TRUE(board::command("realtime-offset 0"));
+    auto read_in_a_row = [this](std::vector<int64_t>& readings) {
+        for (auto& reading : readings)
+            reading = phc.read_ns();
+    };
+    std::vector<int64_t> first(2000), second(2000);
+    std::thread other([&] { read_in_a_row(second); });
+    read_in_a_row(first);
+    other.join();
+    board::command("realtime 0");
+    for (const auto* readings : {&first, &second}) {
+        size_t back = 0;
+        int64_t most = 0;
+        for (size_t i = 0; i < readings->size(); i++) {
+            ASSERT_GT((*readings)[i], 0) << "reading " << i << " failed";
+            if (i > 0 && (*readings)[i] < (*readings)[i - 1]) {
+                back++;
+                most = std::max(most, (*readings)[i - 1] - (*readings)[i]);
+            }
+        }
+        EXPECT_EQ(back, 0u) << "readings went back, by up to " << most << " ns";
+    }
 }
 
 TEST_F(ClockTest, SettingSteppingAndSteeringAreRefused)
