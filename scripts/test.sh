@@ -3,19 +3,52 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each stage's wall time, and each kernel's kit result, printed at the end
+# (also when a stage fails).
+suite_started=$(date +%s)
+stage_started=$suite_started
+stage_name=
+summary=()
+stage() { # the next stage's name; ends the current one
+  local now
+  now=$(date +%s)
+  [ -z "$stage_name" ] || summary+=("$(printf '%5d s  %s' $((now - stage_started)) "$stage_name")")
+  stage_name=$1
+  stage_started=$now
+  [ -z "$stage_name" ] || echo "== $stage_name"
+}
+print_summary() {
+  stage ""
+  echo "== stage times"
+  printf '%s\n' "${summary[@]}"
+  printf '%5d s  the whole suite\n' $(( $(date +%s) - suite_started ))
+}
+trap print_summary EXIT
+# The kernel kit in one kernel, its result line kept for the summary.
+kernel_kit() { # label, then tests/kernel/run's arguments
+  local label=$1 log status=0
+  shift
+  log=$(mktemp)
+  "$@" 2>&1 | tee "$log" || status=$?
+  summary+=("         kernel kit in $label: $(tail -1 "$log")")
+  rm -f "$log"
+  return "$status"
+}
+
+stage "setup"
 scripts/setup.sh
 
-echo "== native tests (AddressSanitizer, UBSan)"
+stage "native tests (AddressSanitizer, UBSan)"
 cmake --preset linux
 cmake --build --preset linux
 ctest --preset linux
 
-echo "== threaded tests (ThreadSanitizer)"
+stage "threaded tests (ThreadSanitizer)"
 cmake --preset linux-tsan
 cmake --build --preset linux-tsan
 ctest --preset linux-tsan --no-tests=ignore
 
-echo "== Windows cross builds"
+stage "Windows cross builds"
 for preset in windows-x86 windows-x64; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
@@ -37,17 +70,20 @@ for target in i686-w64-mingw32:windows-x86 x86_64-w64-mingw32:windows-x64; do
     MAINICON,CLOCK_GREEN,CLOCK_YELLOW,CLOCK_RED 5.0.0.0 5.0.0.0 0x0409 1252
 done
 
-echo "== kernel module in QEMU (tests/kernel)"
-tests/kernel/run
+for kernel in $(tests/kernel/kernels); do
+  stage "kernel module in QEMU, Debian's kernel $kernel (tests/kernel)"
+  kernel_kit "$kernel" env TCR7750_KERNEL="$kernel" tests/kernel/run
+done
 
-echo "== Debian packages: DKMS builds the module for the guest's kernel, the guest runs it and the packaged tools"
-tests/packages/dkms-guest
+kernel_612=$(tests/kernel/kernels | sed -n 2p)
+stage "Debian packages: DKMS builds the module for two kernels, the guest ($kernel_612) runs it and the packaged tools"
+TCR7750_KERNEL=$kernel_612 tests/packages/dkms-guest
 
-echo "== kernel module in QEMU under a kernel with KASAN and lockdep, every group and the stress run"
-tests/kernel/debug-kernel
-TCR7750_KERNEL_TREE=build/kernel-debug/linux-source-6.1 tests/kernel/run '*'
+stage "kernel module in QEMU under a kernel with KASAN and lockdep, every group and the stress run"
+debug_tree=$(tests/kernel/debug-kernel)
+kernel_kit "the debugging kernel" env TCR7750_KERNEL_TREE="$debug_tree" tests/kernel/run '*'
 
-echo "== benchmarks"
+stage "benchmarks"
 cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
@@ -56,10 +92,10 @@ tests/kernel/guest-run --root "$(tests/kernel/peers chrony linuxptp)" -- \
   sh -c 'latency_bench && tickprint_bench 60 && clock_bench 60'
 tests/kernel/run 'ReliabilityStress.*' # a minute of readers, pollers and commands
 
-echo "== Windows programs end to end under Wine"
+stage "Windows programs end to end under Wine"
 cmake --preset windows-x64
 cmake --build --preset windows-x64
 tests/wine/run-e2e
 
-echo "== Windows installers: x86 built and checked, x64 installed and uninstalled under wine64"
+stage "Windows installers: x86 built and checked, x64 installed and uninstalled under wine64"
 tests/packages/installer-wine
