@@ -61,7 +61,7 @@ static enum hrtimer_restart raise_line(struct hrtimer *timer)
 
 	/* A level-triggered line fires again while the board still holds it up. */
 	WRITE_ONCE(raising_cpu, smp_processor_id());
-	for (i = 0; i < MAX_RAISES && (i == 0 || line_asserted()); i++) {
+	for (i = 0; i < MAX_RAISES && board_memory_decoding() && (i == 0 || line_asserted()); i++) {
 		WRITE_ONCE(last_raise_ns, ktime_get_ns());
 		raise_count++;
 		generic_handle_irq(first_irq + LINE_BOARD);

@@ -81,6 +81,11 @@ static void model_read_into_page(unsigned long address, unsigned int width)
 	if (offset < 0)
 		return;
 	spin_lock_irqsave(&board_model_lock, flags);
+	if (!board_memory_decoding()) {
+		memset_io(page + offset, 0xFF, width); /* no board answers */
+		spin_unlock_irqrestore(&board_model_lock, flags);
+		return;
+	}
 	if (advance_reads && offset == advance_offset) {
 		advance_reads--;
 		tcr7750_model_advance(&board_model, advance_ns);
@@ -134,7 +139,7 @@ static void model_write_from_accessor(unsigned long address, unsigned int width,
 	long offset = board_offset(address);
 	unsigned long flags;
 
-	if (offset < 0)
+	if (offset < 0 || !board_memory_decoding())
 		return;
 	if (offset == REG_CONTROL)
 		hold_irq_write();
