@@ -53,7 +53,7 @@ TEST_F(LoadTest, DefaultLoadLogsEachLineWithItsLevel)
     auto resources = log.find("tcr7750 resources ");
     ASSERT_TRUE(resources);
     EXPECT_EQ(resources->level, info);
-    // BAR 0 start and end, its flags, then the interrupt-line byte.
+    // BAR 0 start and end, its flags, then the line the kernel routed.
     EXPECT_EQ(resources->text.rfind("tcr7750 resources 20000000 200000FF ", 0), 0u) << resources->text;
     EXPECT_TRUE(resources->text.ends_with(" IRQ " + std::to_string(board::irq()))) << resources->text;
 
