@@ -26,6 +26,7 @@
 #include <linux/spinlock.h>
 #include <linux/time.h>
 #include <linux/uaccess.h>
+#include <linux/version.h>
 #include <linux/wait.h>
 
 #include "tcr7750_regs.h"
@@ -47,7 +48,7 @@ module_param(irq, int, 0444);
 
 static dev_t First;
 static struct cdev cdev;
-static struct pci_dev *board_pdev; /* held until unload: the clock's parent, the attributes' home */
+static struct pci_dev *board_pdev; /* the bound board: the clock's parent, the attributes' home */
 static void __iomem *baseAddress;
 static void __iomem *statusreg;
 static void __iomem *controlreg;
@@ -61,7 +62,7 @@ static DEFINE_SPINLOCK(control_lock); /* Ctlreg, clock_edge and every write of R
 enum clock_edge { CLOCK_EDGE_NONE, CLOCK_EDGE_RISING, CLOCK_EDGE_FALLING };
 static enum clock_edge clock_edge;
 static bool clock_live; /* the clock may arm its channel; under control_lock */
-static s16 irq_num = -1; /* the line taken, -1 when none */
+static int irq_num = -1; /* the line taken, -1 when none */
 
 static u8 Ready;       /* a board interrupt came since the last blocking read */
 static unsigned int interrupt_count; /* board interrupts taken; lets every sleeper see its own */
@@ -206,11 +207,20 @@ static ssize_t tcr7750_read(struct file *file, char __user *buffer, size_t count
 				     READ_ONCE(interrupt_count) != seen))
 		return -ERESTARTSYS;
 
-	get_time(&record);
-	if (copy_to_user(buffer, &record, sizeof(record)))
-		return -EFAULT;
+	/*
+	 * Cleared before the record is built: the copy may wait for the
+	 * caller's page, and an interrupt in that time sets Ready again for
+	 * the next read and for poll().  A copy that fails gives the
+	 * interrupt back, as if this read had not been.
+	 */
 	if (!(file->f_flags & O_NONBLOCK))
 		WRITE_ONCE(Ready, 0);
+	get_time(&record);
+	if (copy_to_user(buffer, &record, sizeof(record))) {
+		if (!(file->f_flags & O_NONBLOCK))
+			WRITE_ONCE(Ready, 1);
+		return -EFAULT;
+	}
 	return sizeof(record);
 }
 
@@ -360,6 +370,21 @@ static long dump_window(void __user *argument)
 	return copy_block(argument, window, sizeof(window));
 }
 
+/* The commands that change the board: a handle opened for reading only may not. */
+static bool command_writes_board(unsigned int command)
+{
+	switch (command) {
+	case TCR7750_IOC_DISABLE:
+	case TCR7750_IOC_SET_YEAR:
+	case TCR7750_IOC_SET_PERIOD:
+	case TCR7750_IOC_ENABLE_TS:
+	case TCR7750_IOC_SET_IRIG_MODE:
+		return true;
+	default:
+		return false;
+	}
+}
+
 static long run_command(unsigned int command, void __user *argument)
 {
 	switch (command) {
@@ -395,6 +420,8 @@ static long tcr7750_ioctl(struct file *file, unsigned int command, unsigned long
 
 	if (_IOC_TYPE(command) != TCR7750_IOC_TYPE || _IOC_NR(command) > TCR7750_IOC_MAXNR)
 		return -ENOTTY;
+	if (command_writes_board(command) && !(file->f_mode & FMODE_WRITE))
+		return -EPERM;
 	/* The range is checked before the command is looked up. */
 	if (_IOC_DIR(command) != _IOC_NONE && !access_ok(address, _IOC_SIZE(command)))
 		return -EFAULT;
@@ -443,7 +470,7 @@ static bool decoding_has_no_time(void)
 /*
  * The board's registers as UTC.  Nonsense never becomes a time: -EIO.  A
  * leap second (seconds 60) has no time of its own in the kernel's count:
- * -ENODATA, as for a bad frame.
+ * -EBUSY, as for a bad frame.
  */
 static int board_time_to_timespec(unsigned int year, unsigned int day_of_year, unsigned int hours,
 				  unsigned int minutes, unsigned int seconds, u32 microseconds,
@@ -455,7 +482,7 @@ static int board_time_to_timespec(unsigned int year, unsigned int day_of_year, u
 	    minutes > 59 || seconds > 60 || microseconds >= USEC_PER_SEC)
 		return -EIO;
 	if (seconds == 60)
-		return -ENODATA;
+		return -EBUSY;
 	ts->tv_sec = mktime64(year, 1, 1, hours, minutes, seconds) +
 		     (time64_t)(day_of_year - 1) * SECONDS_PER_DAY;
 	ts->tv_nsec = microseconds * NSEC_PER_USEC;
@@ -470,7 +497,9 @@ static int board_time_to_timespec(unsigned int year, unsigned int day_of_year, u
  * and again last; when they differ a second boundary fell inside the
  * reading (and with it any minute, day or year carry) and it starts again,
  * CLOCK_READ_TRIES times at most (-EAGAIN).  No time is served from a bad
- * frame or in the TD/H0 decoding (-ENODATA).  Eight register reads.
+ * frame or in the TD/H0 decoding: -EBUSY, "no time now", the one error
+ * after which linuxptp's phc2sys 4.x skips the sample and goes on (chrony
+ * drops the sample on any error).  Eight register reads.
  */
 static int read_board_time(struct timespec64 *ts, struct ptp_system_timestamp *sts)
 {
@@ -478,12 +507,12 @@ static int read_board_time(struct timespec64 *ts, struct ptp_system_timestamp *s
 	u16 status;
 
 	if (decoding_has_no_time())
-		return -ENODATA;
+		return -EBUSY;
 	status = ioread16(statusreg);
 	if (PCI_POSSIBLE_ERROR(status))
 		return -EIO;
 	if (!(status & ST_FRAME_OK))
-		return -ENODATA;
+		return -EBUSY;
 
 	for (attempt = 0; attempt < CLOCK_READ_TRIES; attempt++) {
 		u8 seconds = (u8)read16(REG_SECONDS);
@@ -500,7 +529,7 @@ static int read_board_time(struct timespec64 *ts, struct ptp_system_timestamp *s
 			continue;
 		/* A switch to TD/H0 during the reading has reached the registers. */
 		if (decoding_has_no_time())
-			return -ENODATA;
+			return -EBUSY;
 		return board_time_to_timespec(year, day_of_year, hours, minutes, seconds,
 					      microseconds, ts);
 	}
@@ -617,7 +646,13 @@ static long tcr7750_clock_work(struct ptp_clock_info *info)
  * default.  Arming takes the input from the character device (the last
  * writer of the shared control shadow wins); disarming changes the board
  * only while this channel holds the input.
+ *
+ * Any other flag (an offset of the input, or a bit newer than this code) is
+ * refused with -EINVAL, the answer a 6.1 core gives to a flag it does not
+ * know, so a caller sees the same on every kernel.
  */
+#define CHANNEL_FLAGS (PTP_ENABLE_FEATURE | PTP_EXTTS_EDGES | PTP_STRICT_FLAGS)
+
 static int tcr7750_clock_enable(struct ptp_clock_info *info, struct ptp_clock_request *request,
 				int on)
 {
@@ -626,6 +661,8 @@ static int tcr7750_clock_enable(struct ptp_clock_info *info, struct ptp_clock_re
 
 	if (request->type != PTP_CLK_REQ_EXTTS || request->extts.index != 0)
 		return -EOPNOTSUPP;
+	if (request->extts.flags & ~CHANNEL_FLAGS)
+		return -EINVAL;
 	if (on) {
 		if ((request->extts.flags & PTP_EXTTS_EDGES) == PTP_EXTTS_EDGES)
 			return -EOPNOTSUPP;
@@ -658,6 +695,10 @@ static struct ptp_clock_info tcr7750_clock_info = {
 	.adjfine = tcr7750_clock_adjfine,
 	.enable = tcr7750_clock_enable,
 	.do_aux_work = tcr7750_clock_work,
+#if LINUX_VERSION_CODE >= KERNEL_VERSION(6, 16, 0)
+	/* From 6.16 the core refuses every flag a driver does not declare. */
+	.supported_extts_flags = PTP_EXTTS_EDGES | PTP_STRICT_FLAGS,
+#endif
 };
 
 /*
@@ -773,7 +814,7 @@ static ssize_t control_show(struct device *dev, struct device_attribute *attr, c
 }
 static DEVICE_ATTR_RO(control);
 
-static struct attribute *tcr7750_attributes[] = {
+static struct attribute *tcr7750_attrs[] = {
 	&dev_attr_frame_ok.attr,
 	&dev_attr_error_code.attr,
 	&dev_attr_tfom.attr,
@@ -783,44 +824,27 @@ static struct attribute *tcr7750_attributes[] = {
 	&dev_attr_control.attr,
 	NULL,
 };
-
-static const struct attribute_group tcr7750_attribute_group = {
-	.attrs = tcr7750_attributes,
-};
-
-static bool attributes_added;
-
-static void add_attributes(void)
-{
-	int err = device_add_group(&board_pdev->dev, &tcr7750_attribute_group);
-
-	if (err)
-		printk(KERN_NOTICE "tcr7750 no status attributes [err=%d]\n", err);
-	attributes_added = !err;
-}
-
-static void remove_attributes(void)
-{
-	if (attributes_added)
-		device_remove_group(&board_pdev->dev, &tcr7750_attribute_group);
-	attributes_added = false;
-}
+ATTRIBUTE_GROUPS(tcr7750); /* the driver core adds them after probe, removes them before remove */
 
 /* ---- load and unload ----------------------------------------------------- */
 
-/* The line to request, or -1 for none; logs the choice when there is none. */
-static int choose_line(int config_line)
+/*
+ * The line to request, or -1 for none; logs the choice when there is none.
+ * The board's line is the one the kernel routed when the device was bound
+ * (on an ACPI PC the configuration byte may name another): 0 when none.
+ */
+static int choose_line(int routed_line)
 {
-	if (irq < 0 || (irq == 0 && config_line < 0)) {
+	if (irq < 0 || (irq == 0 && routed_line <= 0)) {
 		printk(KERN_DEFAULT "tcr7750 : IRQ not used\n");
 		return -1;
 	}
-	return irq > 0 ? irq : config_line;
+	return irq > 0 ? irq : routed_line;
 }
 
-static void claim_interrupt(int config_line)
+static void claim_interrupt(int routed_line)
 {
-	int line = choose_line(config_line);
+	int line = choose_line(routed_line);
 
 	if (line < 0)
 		return;
@@ -833,58 +857,6 @@ static void claim_interrupt(int config_line)
 	printk(KERN_DEFAULT "tcr7750 : irq activation %d\n", irq_num);
 }
 
-/*
- * Only an alias for module autoloading (udev loads the module when the board
- * appears); the board itself is found by pci_get_device() below.
- */
-static const struct pci_device_id tcr7750_pci_ids[] = {
-	{ PCI_DEVICE(TCR7750_PCI_VENDOR_ID, TCR7750_PCI_DEVICE_ID) },
-	{ }
-};
-MODULE_DEVICE_TABLE(pci, tcr7750_pci_ids);
-
-/*
- * Finds the board and maps its window.  Returns the interrupt-line byte in
- * *config_line, or -1 when it could not be read.
- */
-static int map_board(int *config_line)
-{
-	struct pci_dev *dev = pci_get_device(TCR7750_PCI_VENDOR_ID, TCR7750_PCI_DEVICE_ID, NULL);
-	resource_size_t start, end;
-	unsigned long flags;
-	u8 line = 0;
-	int err;
-
-	if (!dev) {
-		printk(KERN_ALERT "tcr7750 pci get device error, [err=%d]\n", 0);
-		return -ENODEV;
-	}
-	start = pci_resource_start(dev, TCR7750_PCI_BAR);
-	end = pci_resource_end(dev, TCR7750_PCI_BAR);
-	flags = pci_resource_flags(dev, TCR7750_PCI_BAR);
-	err = pci_bus_read_config_byte(dev->bus, dev->devfn, PCI_INTERRUPT_LINE, &line);
-	if (err) {
-		printk(KERN_ALERT "tcr7750 interrupt line error, [err=%d]\n", err);
-		line = 0;
-	}
-	*config_line = err ? -1 : line;
-	printk(KERN_INFO "tcr7750 resources %lX %lX %lX IRQ %d\n",
-	       (unsigned long)start, (unsigned long)end, flags, line);
-
-	baseAddress = ioremap(start, TCR7750_WINDOW_SIZE);
-	if (!baseAddress) {
-		printk(KERN_ALERT "tcr7750 register window not mapped\n");
-		pci_dev_put(dev);
-		return -ENOMEM;
-	}
-	board_pdev = dev; /* kept: the clock's parent and the attributes' home */
-	statusreg = baseAddress + REG_STATUS;
-	controlreg = baseAddress + REG_CONTROL;
-	Ready = 0;
-	tcr7750_update_control(CTL_LEVEL_MASK, 0, CTL_PERIODIC_ACK);
-	return 0;
-}
-
 static void release_interrupt(void)
 {
 	if (irq >= 0 && irq_num >= 0)
@@ -892,9 +864,112 @@ static void release_interrupt(void)
 	irq_num = -1;
 }
 
+static const struct pci_device_id tcr7750_pci_ids[] = {
+	{ PCI_DEVICE(TCR7750_PCI_VENDOR_ID, TCR7750_PCI_DEVICE_ID) },
+	{ }
+};
+MODULE_DEVICE_TABLE(pci, tcr7750_pci_ids);
+
+static bool board_probed;         /* probe ran for a board */
+static int probe_error = -ENODEV; /* why it left the board unbound */
+
+/* BAR 0 must be the register window: memory space, all 256 bytes. */
+static int check_window(struct pci_dev *pdev)
+{
+	if (!(pci_resource_flags(pdev, TCR7750_PCI_BAR) & IORESOURCE_MEM) ||
+	    pci_resource_len(pdev, TCR7750_PCI_BAR) < TCR7750_WINDOW_SIZE) {
+		dev_err(&pdev->dev, "BAR %d is no memory window of %u bytes: %pR\n",
+			TCR7750_PCI_BAR, TCR7750_WINDOW_SIZE, &pdev->resource[TCR7750_PCI_BAR]);
+		return -ENODEV;
+	}
+	return 0;
+}
+
+/*
+ * The first board: enabled (its memory decoding on, its line routed),
+ * its window requested and mapped, its line claimed, its clock registered.
+ * The character device is the module's, added once a board is bound.
+ */
+static int tcr7750_probe(struct pci_dev *pdev, const struct pci_device_id *id)
+{
+	int err;
+
+	if (board_pdev)
+		return -EBUSY; /* one board per kernel */
+	board_probed = true;
+	err = pci_enable_device(pdev);
+	if (err) {
+		dev_err(&pdev->dev, "cannot enable the board [err=%d]\n", err);
+		goto fail;
+	}
+	err = check_window(pdev);
+	if (err)
+		goto fail_enabled;
+	err = pci_request_region(pdev, TCR7750_PCI_BAR, TCR7750_DEVICE_NAME);
+	if (err) {
+		dev_err(&pdev->dev, "register window busy [err=%d]\n", err);
+		goto fail_enabled;
+	}
+	printk(KERN_INFO "tcr7750 resources %lX %lX %lX IRQ %d\n",
+	       (unsigned long)pci_resource_start(pdev, TCR7750_PCI_BAR),
+	       (unsigned long)pci_resource_end(pdev, TCR7750_PCI_BAR),
+	       pci_resource_flags(pdev, TCR7750_PCI_BAR), pdev->irq);
+
+	baseAddress = pci_iomap(pdev, TCR7750_PCI_BAR, TCR7750_WINDOW_SIZE);
+	if (!baseAddress) {
+		printk(KERN_ALERT "tcr7750 register window not mapped\n");
+		err = -ENOMEM;
+		goto fail_region;
+	}
+	board_pdev = pdev; /* the clock's parent and the attributes' home */
+	statusreg = baseAddress + REG_STATUS;
+	controlreg = baseAddress + REG_CONTROL;
+	Ready = 0;
+	tcr7750_update_control(CTL_LEVEL_MASK, 0, CTL_PERIODIC_ACK);
+	claim_interrupt(pdev->irq);
+	register_clock();
+	return 0;
+
+fail_region:
+	pci_release_region(pdev, TCR7750_PCI_BAR);
+fail_enabled:
+	pci_disable_device(pdev);
+fail:
+	probe_error = err;
+	return err;
+}
+
+static void tcr7750_remove(struct pci_dev *pdev)
+{
+	unregister_clock();
+	/*
+	 * No interrupt stays enabled once the handler is gone: a level line held
+	 * up with no handler would get the shared line disabled for everyone.
+	 * Also what undoes a clock client's arming when the load fails late.
+	 */
+	tcr7750_update_control(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
+	release_interrupt();
+	pci_iounmap(pdev, baseAddress);
+	pci_release_region(pdev, TCR7750_PCI_BAR);
+	pci_disable_device(pdev);
+	board_pdev = NULL;
+}
+
+/*
+ * Bound for the module's lifetime: no unbinding through sysfs, as open
+ * handles of the character device reach the board's window.
+ */
+static struct pci_driver tcr7750_pci_driver = {
+	.name = KBUILD_MODNAME,
+	.id_table = tcr7750_pci_ids,
+	.probe = tcr7750_probe,
+	.remove = tcr7750_remove,
+	.dev_groups = tcr7750_groups,
+	.driver.suppress_bind_attrs = true,
+};
+
 static int __init tcr7750_init(void)
 {
-	int config_line;
 	int err;
 
 	err = alloc_chrdev_region(&First, 0, TCR7750_MINORS_RESERVED, TCR7750_DEVICE_NAME);
@@ -903,12 +978,16 @@ static int __init tcr7750_init(void)
 		return err;
 	}
 
-	err = map_board(&config_line);
+	/* Probing is synchronous: the board is bound, or not, on return. */
+	err = pci_register_driver(&tcr7750_pci_driver);
 	if (err)
 		goto fail_region;
-	claim_interrupt(config_line);
-	register_clock();
-	add_attributes();
+	if (!board_pdev) {
+		if (!board_probed)
+			printk(KERN_ALERT "tcr7750 pci get device error, [err=%d]\n", 0);
+		err = probe_error;
+		goto fail_driver;
+	}
 
 	/* Visible last: no file operation runs before the board is ready. */
 	cdev_init(&cdev, &tcr7750_fops);
@@ -916,17 +995,13 @@ static int __init tcr7750_init(void)
 	err = cdev_add(&cdev, First, TCR7750_MINORS_SERVED);
 	if (err) {
 		printk(KERN_NOTICE "Error %d adding tcr7750\n", err);
-		goto fail_mapped;
+		goto fail_driver;
 	}
 	printk(KERN_INFO "tcr7750 registered [%d]\n", tcr7750_major);
 	return 0;
 
-fail_mapped:
-	unregister_clock();
-	remove_attributes();
-	release_interrupt();
-	iounmap(baseAddress);
-	pci_dev_put(board_pdev);
+fail_driver:
+	pci_unregister_driver(&tcr7750_pci_driver);
 fail_region:
 	unregister_chrdev_region(First, TCR7750_MINORS_RESERVED);
 	return err;
@@ -934,18 +1009,9 @@ fail_region:
 
 static void __exit tcr7750_exit(void)
 {
-	unregister_clock();
-	remove_attributes();
-	/*
-	 * No interrupt stays enabled once the handler is gone: a level line held
-	 * up with no handler would get the shared line disabled for everyone.
-	 */
-	tcr7750_update_control(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
-	release_interrupt();
-	iounmap(baseAddress);
+	pci_unregister_driver(&tcr7750_pci_driver);
 	cdev_del(&cdev);
 	unregister_chrdev_region(First, TCR7750_MINORS_RESERVED);
-	pci_dev_put(board_pdev);
 	printk(KERN_INFO "tcr7750 unloaded\n");
 }
 

@@ -30,6 +30,8 @@ void reset_board(void); /* power-on state; under board_model_lock */
 /* board_bus.c */
 extern u8 config_line;         /* the interrupt-line byte in configuration space */
 extern bool config_line_error; /* configuration reads of it fail */
+bool board_memory_decoding(void); /* PCI_COMMAND_MEMORY: off, the board is deaf and quiet */
+void set_pci_command(u16 value);  /* "pci-command" */
 int add_root_bus(void);
 void remove_root_bus(void);
 

@@ -3,6 +3,8 @@
  * The synthetic PCI root bus of the simulated board: its configuration
  * accessors answer for one device, 0x9010:0xCB01, with BAR 0 on the reserved
  * page and the interrupt-line byte that tests may change or make unreadable.
+ * Its command register is honoured as a real board's: until memory decoding
+ * is on, the window answers all ones and the line stays quiet.
  */
 #include <linux/pci.h>
 
@@ -14,7 +16,7 @@
 u8 config_line;
 bool config_line_error;
 static u32 bar0 = BOARD_PHYS;
-static u16 pci_command;
+static u16 pci_command; /* off at power-on, as a board the firmware left alone */
 
 static struct pci_sysdata sysdata = { .domain = BOARD_DOMAIN, .node = NUMA_NO_NODE };
 static struct pci_bus *root_bus;
@@ -67,8 +69,18 @@ static int config_write(struct pci_bus *bus, unsigned int devfn, int where, int 
 	if (where == PCI_BASE_ADDRESS_0 && size == 4)
 		bar0 = value & ~(u32)(TCR7750_WINDOW_SIZE - 1); /* sizing: 256 bytes */
 	else if (where == PCI_COMMAND && size >= 2)
-		pci_command = value & 0xFFFF;
+		WRITE_ONCE(pci_command, value & 0xFFFF);
 	return PCIBIOS_SUCCESSFUL;
+}
+
+bool board_memory_decoding(void)
+{
+	return READ_ONCE(pci_command) & PCI_COMMAND_MEMORY;
+}
+
+void set_pci_command(u16 value)
+{
+	WRITE_ONCE(pci_command, value);
 }
 
 static struct pci_ops config_ops = { .read = config_read, .write = config_write };

@@ -10,6 +10,9 @@
  *                                     (pending bits from STATUS; may be none)
  *     line VALUE                      interrupt-line byte in configuration
  *     line-error 0|1                  make configuration reads of it fail
+ *     pci-command VALUE               the PCI command register, as
+ *                                     configuration software writes it
+ *                                     (0: memory decoding off)
  *     realtime 0|1                    follow the kernel's raw monotonic clock
  *                                     from the time set
  *     realtime-offset NS              follow it from the guest's CLOCK_REALTIME
@@ -71,6 +74,8 @@ static int run_board_command(const char *line)
 		request_raise(); /* also when the status shows nothing of the board's */
 	} else if (sscanf(line, "line %i", &value) == 1) {
 		config_line = value;
+	} else if (sscanf(line, "pci-command %i", &value) == 1) {
+		set_pci_command(value);
 	} else if (sscanf(line, "line-error %i", &value) == 1) {
 		config_line_error = value;
 	} else if (!strncmp(line, "clear-log", 9)) {

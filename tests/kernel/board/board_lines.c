@@ -93,6 +93,12 @@ static enum hrtimer_restart raise_line(struct hrtimer *timer)
 	struct irq_data *line = irq_get_irq_data(first_irq + LINE_BOARD);
 	int requested = atomic_read(&raises_requested);
 
+	if (!board_memory_decoding()) {
+		/* A board whose memory decoding is off keeps its line quiet. */
+		atomic_set(&raises_delivered, requested);
+		atomic_set(&raises_handled, requested);
+		return HRTIMER_NORESTART;
+	}
 	if (irqd_irq_masked(line)) {
 		/* A handler still runs in its thread: its end of interrupt delivers this raise. */
 		if (READ_ONCE(in_flight))

@@ -111,6 +111,11 @@ static void model_read_into_page(unsigned long address, unsigned int width)
 	if (offset < 0)
 		return;
 	raw_spin_lock_irqsave(&board_model_lock, flags);
+	if (!board_memory_decoding()) {
+		show_register(offset, width, 0xFFFFFFFF); /* no board answers */
+		raw_spin_unlock_irqrestore(&board_model_lock, flags);
+		return;
+	}
 	pending = board_model.pending;
 	if (advance_reads && offset == advance_offset) {
 		advance_reads--;
@@ -173,7 +178,7 @@ static void model_write_from_accessor(unsigned long address, unsigned int width,
 	long offset = board_offset(address);
 	unsigned long flags;
 
-	if (offset < 0)
+	if (offset < 0 || !board_memory_decoding())
 		return;
 	if (offset == REG_CONTROL)
 		hold_irq_write();

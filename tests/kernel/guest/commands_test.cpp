@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -304,6 +305,25 @@ TEST_F(CommandsTest, CommandWaitingBehindAStalledCopyEndsOnASignal)
     EXPECT_TRUE(waiting.done()) << "the signal ends the wait";
     EXPECT_EQ(stalled.release(), 0) << "the dump completes once its page comes";
     EXPECT_EQ(waiting.result(), -EINTR);
+}
+
+TEST_F(CommandsTest, ReadOnlyHandleReadsEverythingAndChangesNothing)
+{
+    int fd = open(TCR7750_DEVICE_PATH, O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const unsigned long changing[] = {TCR7750_IOC_DISABLE, TCR7750_IOC_SET_YEAR, TCR7750_IOC_SET_PERIOD,
+                                      TCR7750_IOC_ENABLE_TS, TCR7750_IOC_SET_IRIG_MODE};
+    const unsigned long reading[] = {TCR7750_IOC_GET_STATUS, TCR7750_IOC_GET_TS, TCR7750_IOC_GET_STORED_TS,
+                                     TCR7750_IOC_GET_VERSION, TCR7750_IOC_DUMP};
+    uint64_t argument = 1;
+    for (unsigned long command : changing)
+        EXPECT_EQ(ioctl(fd, command, &argument) == 0 ? 0 : errno, EPERM) << std::hex << command;
+    EXPECT_TRUE(board::writes().empty());
+    unsigned char answer[TCR7750_WINDOW_SIZE];
+    for (unsigned long command : reading)
+        EXPECT_EQ(ioctl(fd, command, answer), 0) << std::hex << command;
+    EXPECT_EQ(read(fd, answer, TCR7750_TIME_SIZE), TCR7750_TIME_SIZE);
+    close(fd);
 }
 
 TEST_F(CommandsTest, UnknownCommandsAreRefusedUntouched)

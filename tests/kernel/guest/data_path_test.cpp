@@ -166,6 +166,30 @@ TEST_F(DataPathTest, TwoInterruptsBeforeAReadMakeOneRecord)
     EXPECT_TRUE(second.done());
 }
 
+TEST_F(DataPathTest, InterruptWhileARecordIsCopiedIsKeptForTheNextRead)
+{
+    catch_signal(SIGUSR1, false); // ends a read that nothing woke
+    start_periodic(1);
+    StalledPage stalled;
+    BlockedCall reader([&] {
+        ssize_t n = read(device.fd(), stalled.page(), TCR7750_TIME_SIZE);
+        return n < 0 ? -errno : static_cast<long>(n);
+    });
+    ASSERT_TRUE(sleeping_in_read(reader.tid()));
+    advance_tenths(1);
+    bool copying = stalled.touched(); // the read woke and its copy waits for the page
+    advance_tenths(1);
+    stalled.release();
+    if (!reader.done())
+        reader.signal(SIGUSR1);
+    ASSERT_TRUE(copying);
+    EXPECT_EQ(reader.result(), TCR7750_TIME_SIZE);
+    EXPECT_EQ(device.poll_events(), readable) << "the interrupt during the copy is not lost";
+    BlockedReader next(device);
+    EXPECT_TRUE(next.done()) << "the next read takes it at once";
+    advance_tenths(1); // wakes it, had it slept
+}
+
 TEST_F(DataPathTest, TimestampInterruptLatchesAllFourWords)
 {
     enable_timestamp(1);

@@ -301,7 +301,7 @@ void BlockedCall::signal(int number) const
     pthread_kill(thread_, number);
 }
 
-CommandLockHolder::CommandLockHolder()
+StalledPage::StalledPage()
 {
     const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     faults_ = static_cast<int>(syscall(SYS_userfaultfd, O_CLOEXEC | O_NONBLOCK));
@@ -313,16 +313,20 @@ CommandLockHolder::CommandLockHolder()
     missing.mode = UFFDIO_REGISTER_MODE_MISSING;
     if (faults_ < 0 || page_ == MAP_FAILED || ioctl(faults_, UFFDIO_API, &api) != 0 ||
         ioctl(faults_, UFFDIO_REGISTER, &missing) != 0)
-        return;
-    dump_ = std::async(std::launch::async, [page = page_] { return Device().command(TCR7750_IOC_DUMP, page); });
-    pollfd fault{faults_, POLLIN, 0};
-    held_ = ::poll(&fault, 1, 2000) == 1; // the command's copy touched the page
+        released_ = true; // no stall: touch() would fault for good
 }
 
-long CommandLockHolder::release()
+bool StalledPage::touched(int timeout_ms) const
 {
-    if (!dump_.valid())
-        return -1;
+    pollfd fault{faults_, POLLIN, 0};
+    return !released_ && ::poll(&fault, 1, timeout_ms) == 1;
+}
+
+void StalledPage::release()
+{
+    if (released_)
+        return;
+    released_ = true;
     const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     std::vector<char> zeros(size);
     uffdio_copy fill{};
@@ -330,16 +334,29 @@ long CommandLockHolder::release()
     fill.src = reinterpret_cast<uintptr_t>(zeros.data());
     fill.len = size;
     ioctl(faults_, UFFDIO_COPY, &fill); // maps the page and wakes the copy
-    return dump_.get();
 }
 
-CommandLockHolder::~CommandLockHolder()
+StalledPage::~StalledPage()
 {
     release();
     if (page_ != nullptr && page_ != MAP_FAILED)
         munmap(page_, static_cast<size_t>(sysconf(_SC_PAGESIZE)));
     if (faults_ >= 0)
         close(faults_);
+}
+
+CommandLockHolder::CommandLockHolder()
+{
+    dump_ = std::async(std::launch::async, [page = stalled_.page()] { return Device().command(TCR7750_IOC_DUMP, page); });
+    held_ = stalled_.touched(); // the command's copy touched the page
+}
+
+long CommandLockHolder::release()
+{
+    if (!dump_.valid())
+        return -1;
+    stalled_.release();
+    return dump_.get();
 }
 
 uint64_t monotonic_ns()

@@ -150,20 +150,37 @@ private:
     int status_ = -1;
 };
 
-// Holds the driver's command lock: a dump into a page whose fault waits
-// (userfaultfd) keeps that command in its copy until release().
-class CommandLockHolder {
+// A page whose first touch waits (userfaultfd) until release(): the kernel's
+// copy into it stalls there.
+class StalledPage {
 public:
-    CommandLockHolder(); // returns once the copy waits, or 2 s passed
-    ~CommandLockHolder();
-    CommandLockHolder(const CommandLockHolder&) = delete;
-    CommandLockHolder& operator=(const CommandLockHolder&) = delete;
-    bool held() const { return held_; }
-    long release(); // lets the copy finish; the dump's result
+    StalledPage();
+    ~StalledPage();
+    StalledPage(const StalledPage&) = delete;
+    StalledPage& operator=(const StalledPage&) = delete;
+    void* page() const { return page_; }
+    bool touched(int timeout_ms = 2000) const; // a copy waits in it now
+    void release();                            // maps the page: the copy goes on
 
 private:
     int faults_ = -1; // the userfaultfd
     void* page_ = nullptr;
+    bool released_ = false;
+};
+
+// Holds the driver's command lock: a dump into a stalled page keeps that
+// command in its copy until release().
+class CommandLockHolder {
+public:
+    CommandLockHolder(); // returns once the copy waits, or 2 s passed
+    CommandLockHolder(const CommandLockHolder&) = delete;
+    CommandLockHolder& operator=(const CommandLockHolder&) = delete;
+    ~CommandLockHolder() { release(); }
+    bool held() const { return held_; }
+    long release(); // lets the copy finish; the dump's result
+
+private:
+    StalledPage stalled_;
     bool held_ = false;
     std::future<long> dump_;
 };
