@@ -111,7 +111,7 @@ int kernel_complaints(KernelLog& log)
 }
 
 // trinity's victims: the three minors in a directory of their own, given to
-// the fuzzer's group (mode 664, as tcr7750_load makes them), and its
+// the fuzzer's group (mode 664: the group may write), and its
 // working directory.
 void prepare_victims()
 {
