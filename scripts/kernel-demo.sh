@@ -6,5 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 [ -n "${TCR7750_SETUP_DONE:-}" ] || scripts/setup.sh
+echo "(booting the guest: QEMU emulates the CPU in software, 30 to 50 s)"
 echo "tcr7750_drv and the console tools in Debian's kernel under QEMU, simulated board:"
 tests/kernel/guest-run --add tests/kernel/demo -- sh demo $(date -u '+%Y %m %d %H %M %S')
