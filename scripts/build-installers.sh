@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Windows installers with NSIS into build/installers/:
 # tcr7750-setup-VERSION-x86.exe from the windows-x86 build and
 # tcr7750-setup-VERSION-x64.exe from the windows-x64 build (both built here

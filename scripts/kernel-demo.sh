@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Shows the Linux side working: boots Debian's kernel under QEMU with the
 # simulated board and tcr7750_drv, runs tickprint for a few seconds, sets a
 # year with annumset, and shows the next records carrying it.

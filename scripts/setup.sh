@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the builds, the tests and the demo need (Debian 12 packages).
 set -euo pipefail
 

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
  * tcr7750_drv: the TCR7750 IRIG-B time code reader as the character device
  * /dev/tcr7750, as a PTP hardware clock (/dev/ptpN) and as read-only status

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tcr7750stat: the board's state at a glance, changing nothing on it.  It
 // opens the device read-only and only reads: the status and control
 // registers, the time record as it is now (no wait for an interrupt), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tcr7750year: gives the board its initial year from the system clock.  The
 // time code carries no year, so the board holds whatever year it was last
 // given; the driver's clock serves no time until a year was set.  The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Hostile callers: the ioctl sweep (64-bit and 32-bit), and Debian's syscall
 // fuzzer trinity run as an unprivileged user on the three nodes.  Each
 // prints its figures.

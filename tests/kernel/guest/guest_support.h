@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0-only */
 // What the guest programs share: the simulated board's debugfs controls, the
 // kernel log, loading and unloading the modules, and the device itself.
 #pragma once

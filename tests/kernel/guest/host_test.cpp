@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // A host kept on the board: the clock serves no time until the board's year
 // is set, tcr7750year sets it from the guest's clock (as the packages' udev
 // rule does), and Debian's chrony with its own configuration and the shipped

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Loading tcr7750_drv: log lines and levels, parameters, the interrupt
 // chosen, the board's start state, and a bus without a board.
 #include <gtest/gtest.h>
