@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of each library export against the simulated WinDriver, with the
 // driver requests and register accesses it makes per call.
 #include <benchmark/benchmark.h>

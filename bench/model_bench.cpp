@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Board model costs: register reads per second and the cost of one virtual second.
 #include <benchmark/benchmark.h>
 

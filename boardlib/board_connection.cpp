@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board connection: finding the board on the PCI bus, registering its
 // resources with WinDriver, and the two exports that open and close it.
 #include <algorithm>

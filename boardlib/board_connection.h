@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The process-wide board connection, the lock every export holds on it, and
 // the export results.
 #pragma once

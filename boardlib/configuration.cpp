@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration exports: the initial year and the decoding mode.  Both
 // write REG_CONTROL from the whole shadow, so they re-assert the interrupt
 // enable and edge bits too.

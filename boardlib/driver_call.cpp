@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one driver-call wrapper: every request of the library goes through it.
 #include "driver_platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The binding of the driver seam that every request goes through, and the
 // one used until a binding is installed.
 #include <atomic>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The seam between the library and the operating system: everything the
 // library needs to reach WinDriver and its user.  The production DLL binds it
 // to Win32; tests and the simulator DLL bind it to the simulated WinDriver.

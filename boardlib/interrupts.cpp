@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interrupt exports.  Arming hands WinDriver a command list that its
 // kernel side runs at every interrupt, so each interrupt is serviced at once;
 // a waiting thread then picks up what the list read.

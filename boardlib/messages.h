@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The texts of the library's message boxes, stored as Windows-1252 bytes
 // whatever the encoding of this file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reading exports: one transfer list each, read back to back in one
 // driver request, then converted into the caller's records.
 #include "board_connection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Register transfer commands and the transfer list of one export.
 #include "register_transfers.h"
 

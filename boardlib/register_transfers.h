@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Register accesses as WinDriver transfer commands, addressed in the open
 // connection's register window, and the list of one export's accesses.
 #pragma once

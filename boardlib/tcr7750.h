@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * TCR7750 board access library: the sixteen exports and their records.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The production binding of the driver seam: WinDriver's device through
 // Win32, and the user's message boxes.
 #include <windows.h>

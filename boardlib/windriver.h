@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The WinDriver requests and records this library sends, written from their
  * sizes and the fields the library uses.  Fields the library does not use

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Main1.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The clock keeper's main window: the Driver group that starts and stops
 // the worker, the update interval, the decoding mode, the initial year, the
 // Force update command, the tray icon with its menu, and the exit.

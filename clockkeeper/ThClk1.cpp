@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ThClk1.h"
 
 #include <mutex>

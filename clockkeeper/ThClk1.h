@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The clock keeper's worker: once a second it reads the board, has the
 // window thread show the result, and every Interval ticks with a good frame
 // sets the PC's clock to the board's time.  Also the clock-setting sequence

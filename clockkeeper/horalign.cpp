@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The clock keeper horalign: keeps the PC's clock on the TCR7750 board,
 // unattended, behind a tray icon.
 #include "Main1.h"

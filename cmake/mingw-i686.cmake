@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 32-bit Windows, the board's specified target (mingw-w64, posix threads).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)

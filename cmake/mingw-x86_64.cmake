@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 64-bit Windows (mingw-w64, posix threads).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the board model in real time for a few seconds: the board's time is
 // read once a second and every periodic interrupt is acknowledged and shown.
 #include <chrono>

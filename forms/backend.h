@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What the toolkit asks of its back end.  Exactly one back end is linked:
 // headless/ (tests, every non-Windows build) or win32/ (Windows builds).
 // Internal to the toolkit; programs use the classes instead.

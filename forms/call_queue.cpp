@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/call_queue.h"
 
 #include "forms/forms.h"

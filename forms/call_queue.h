@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The calls waiting for the window thread: Synchronize calls, whose thread
 // waits until the call has run, and posted calls, whose caller goes on.
 // Both back ends serve it from their window thread.  Internal to the toolkit.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The toolkit's base classes: objects, owned components, string lists,
 // colours and fonts, and the property readers of the form description.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The visual controls.  Each keeps its state in memory; when a back end has
 // given it a native window (a peer), every change is passed on to it, and
 // what the user does in that window comes back through the same setters.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The form description format: a text tree of objects and their properties.
 //
 //   object FMain: TFMain

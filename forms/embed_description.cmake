@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes OUTPUT, a C++ file defining SYMBOL as the text of INPUT.
 file(READ ${INPUT} text)
 string(FIND "${text}" ")tcr7750form\"" clash)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/fake_os.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The recording OS seam of the headless build.  Every call is logged with
 // its arguments (Calls()); results come from the public script members,
 // which a test sets before it acts.  Safe to call from several threads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/forms.h"
 
 #include <functional>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Forms and the application object.
 //
 // A program's form is a class derived from TForm whose constructor binds its

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Driving the headless back end from tests.
 //
 // The test's thread is the window thread: handlers run on it when the test

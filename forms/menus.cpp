@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/menus.h"
 
 #include "forms/backend.h"

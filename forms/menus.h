@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Menus: the form's main menu and context (popup) menus, trees of items.
 #pragma once
 

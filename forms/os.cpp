@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/os.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The operating-system seam.  Every system call of the window programs goes
 // through Os(): on Windows it is the real API; in the headless build it is a
 // FakeOs (forms/fake_os.h) that records each call and answers from a script,

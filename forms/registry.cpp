@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/registry.h"
 
 #include "forms/os.h"

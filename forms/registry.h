@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Registry access through the OS seam, in the classic toolkit's manner.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/sysutils.h"
 
 #include <cctype>

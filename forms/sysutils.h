@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Exceptions and the text conversions of the toolkit's runtime library.
 #pragma once
 

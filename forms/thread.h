@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Worker threads in the classic toolkit's manner.
 //
 // A thread created not suspended starts as soon as the window thread is

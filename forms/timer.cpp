@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/timer.h"
 
 #include "forms/backend.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A timer that runs OnTimer on the window thread every Interval
 // milliseconds while enabled.  Headless, the virtual clock drives it.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Everything a program unit needs from the window toolkit.
 #pragma once
 

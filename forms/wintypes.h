@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The Windows types, constants and records the window programs use.
 // On Windows they come from <windows.h>; elsewhere (the headless build) they
 // are defined here with the same names, sizes and member names, so the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0-only OR MIT */
 /*
  * SYSTEMTIME, the Windows date-time record of eight 16-bit members, as the
  * board library fills it and the window programs hand it to the system.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0-only OR MIT */
 /*
  * The TCR7750 character device as programs see it: the ten control
  * commands and the 20-byte time record that read() returns.

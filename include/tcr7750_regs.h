@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0-only OR MIT */
 /*
  * TCR7750 hardware contract: PCI identity, register window, status and
  * control bits.  This is the one description of the board; the Windows

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0-only OR MIT */
 /*
  * TCR7750_STATIC_ASSERT(condition, message): a compile-time check that C,
  * C++ and the Linux kernel all accept, for the layouts the shared headers fix.

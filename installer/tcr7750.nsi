@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: MIT
 ; The Windows programs' installer: tcr7750.dll, horalign.exe and probedesk.exe
 ; under Program Files, the clock keeper's Interval setting, Start-menu
 ; entries and an uninstaller.  Built by scripts/build-installers.sh:

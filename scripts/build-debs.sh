@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages tcr7750-dkms (the module's source, built by DKMS
 # on install) and tcr7750-tools (tickprint, annumset, the node script and its
 # udev rule) into build/debs/, and checks them with lintian (an error

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Windows installers with NSIS into build/installers/:
 # tcr7750-setup-VERSION-x86.exe from the windows-x86 build and
 # tcr7750-setup-VERSION-x64.exe from the windows-x64 build (both built here
@@ -20,7 +21,11 @@ interval=$(sed -n "/object EdInterval:/,/end/s/^ *Text = '\([0-9]*\)'$/\1/p" "$r
 mkdir -p "$out"
 for arch in x86 x64; do
   preset=windows-$arch
-  (cd "$root" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j2 >/dev/null)
+  echo "build-installers: building $preset (from scratch several minutes)" >&2
+  (cd "$root" && cmake --preset "$preset" >/dev/null &&
+     cmake --build --preset "$preset" -j2 | sed -n 's/^\[\([0-9]*\)\/\([0-9]*\)\].*/\1 \2/p' |
+       awk -v p="$preset" '$1 % 100 == 0 { print "build-installers: " p " " $1 "/" $2; fflush() }' >&2)
+  echo "build-installers: makensis $arch" >&2
   installer=$out/tcr7750-setup-$version-$arch.exe
   makensis -V2 -DARCH="$arch" -DBUILD="$root/build/$preset" -DINTERVAL="$interval" \
     -DVERSION="$version" -DOUTFILE="$installer" "$root/installer/tcr7750.nsi"

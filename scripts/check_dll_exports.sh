@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks a Windows build's tcr7750.dll (production and simulator): exactly
 # the sixteen names _OpenBoard ... _DisableBoardInterrupts with ordinals 1 to
 # 16, and a caller that declares them cdecl and links libtcr7750.a imports

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks that a window program is a GUI program and carries its icons and
 # version record: the fixed file and product versions, and the one
 # translation (language and code page) of its version strings.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks that a window program imports from tcr7750.dll exactly the exports
 # it is meant to use, by name, and nothing else from it.
 # Usage: scripts/check_imports.sh <triplet> <program.exe> <export>...

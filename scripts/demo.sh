@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up the machine, builds, runs the board model in real time, then the
 # Linux driver and console tools on the simulated board (scripts/kernel-demo.sh).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs those of the given Debian packages that are not installed yet.
 #   scripts/install-missing.sh PACKAGE...
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the builds, the tests and the demo need (Debian 12 packages).
 set -euo pipefail
 
@@ -14,4 +15,9 @@ packages=(
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
+# How much comes, before it comes.
+count=$(apt-get install -s --no-install-recommends "${packages[@]}" | grep -c '^Inst ' || true)
+size=$(apt-get install --print-uris -qq --no-install-recommends "${packages[@]}" |
+         awk '{ n += $3 } END { printf "%.0f", n / 1e6 }')
+echo "setup: $count packages to install (with their dependencies), $size MB to download"
 apt-get install -y --no-install-recommends "${packages[@]}"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * TCR7750 board model.  See board_model.h for what it models and the
  * choices it makes where the hardware contract is silent.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Register-level model of the TCR7750 board.
  *

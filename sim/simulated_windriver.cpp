@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulated_windriver.h"
 
 #include <algorithm>

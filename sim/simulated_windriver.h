@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A simulated WinDriver hosting one or several board models, in process.
 //
 // It answers every request the board library sends, updating the record in

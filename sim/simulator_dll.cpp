@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator DLL's binding: the first request creates a simulated
 // WinDriver whose board follows the host clock, set to the current UTC time
 // with a good frame.  Its message boxes are real ones.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testbench/Display.h"
 
 #include "forms/sysutils.h"

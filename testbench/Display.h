@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // How the test bench shows what the board answered: one function per line
 // or field, used by the window and by the monitor thread alike.
 #pragma once

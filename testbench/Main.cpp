@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testbench/Main.h"
 
 #include <cstring>

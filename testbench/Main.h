@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The test bench window: one button per export of the board library, the
 // results in fixed formats, and the interrupt monitor threads it starts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testbench/Thtime.h"
 
 #include "forms/sysutils.h"

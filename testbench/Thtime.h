@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The interrupt monitor thread: waits in the library's wait exports and
 // lists each event in the window's ListBox1, on the window thread.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws probedesk.ico: a 32x32 board with a square-wave time code trace.
 
 Run from this folder after changing the drawing; the icon is committed."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // probedesk: the board test bench program.
 #include "forms/toolkit.h"
 #include "testbench/Main.h"

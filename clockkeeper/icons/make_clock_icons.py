@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the clock keeper's three tray icons: a 32 x 32, 16-colour round
 clock face filled green, yellow or red, with a black rim, four hour marks and
 two black hands.  Writes clock_green.ico, clock_yellow.ico, clock_red.ico

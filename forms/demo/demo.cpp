@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A window program in the manner of the real ones: a form class with its
 // handlers and form description, a worker thread that reports through
 // Synchronize, a timer and both kinds of menu.

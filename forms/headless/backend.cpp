@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The headless back end: controls stay in memory, the test's thread is the
 // window thread, and time is a virtual clock.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 back end: every control becomes a real window at its bounds, with
 // its font and colours; Synchronize and posted calls go through the window
 // thread's message queue.

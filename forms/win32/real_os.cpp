@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/win32/real_os.h"
 
 namespace forms {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The OS seam bound to the real Windows API.
 #pragma once
 

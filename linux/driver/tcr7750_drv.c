@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
  * tcr7750_drv: the TCR7750 IRIG-B time code reader as the character device
  * /dev/tcr7750, as a PTP hardware clock (/dev/ptpN) and as read-only status
@@ -34,6 +34,7 @@
 
 MODULE_LICENSE("GPL");
 MODULE_DESCRIPTION("TCR7750 PCI board");
+MODULE_VERSION("1.0");
 
 #define TCR7750_MINORS_RESERVED 4
 #define TCR7750_MINORS_SERVED   3
@@ -41,10 +42,12 @@ MODULE_DESCRIPTION("TCR7750 PCI board");
 /* Only printed: the major number always comes from the kernel. */
 static unsigned int tcr7750_major = 85;
 module_param(tcr7750_major, uint, 0444);
+MODULE_PARM_DESC(tcr7750_major, "Only printed in the load message; the kernel chooses the major number");
 
 /* Below 0: no interrupt; 0: the line from PCI configuration; above 0: this line. */
 static int irq;
 module_param(irq, int, 0444);
+MODULE_PARM_DESC(irq, "Interrupt line: below 0 none, 0 the board's own (default), above 0 this line");
 
 static dev_t First;
 static struct cdev cdev;
@@ -63,6 +66,14 @@ enum clock_edge { CLOCK_EDGE_NONE, CLOCK_EDGE_RISING, CLOCK_EDGE_FALLING };
 static enum clock_edge clock_edge;
 static bool clock_live; /* the clock may arm its channel; under control_lock */
 static int irq_num = -1; /* the line taken, -1 when none */
+
+/*
+ * The time code carries no year: the board counts from the year it was last
+ * given, and holds any year at power-up.  Its year counts only once a set-year
+ * command came since the driver found the board; until then the clock serves
+ * no time, so no time daemon steps the system clock years away.
+ */
+static bool year_set;
 
 static u8 Ready;       /* a board interrupt came since the last blocking read */
 static unsigned int interrupt_count; /* board interrupts taken; lets every sleeper see its own */
@@ -242,6 +253,7 @@ static long set_year(u16 __user *argument)
 	printk(KERN_DEFAULT "Set initial year %d %08X\n", year,
 	       (u32)(uintptr_t)(baseAddress + REG_INITIAL_YEAR));
 	tcr7750_update_control(0, 0, CTL_LOAD_YEAR);
+	WRITE_ONCE(year_set, true);
 	return 0;
 }
 
@@ -497,15 +509,18 @@ static int board_time_to_timespec(unsigned int year, unsigned int day_of_year, u
  * and again last; when they differ a second boundary fell inside the
  * reading (and with it any minute, day or year carry) and it starts again,
  * CLOCK_READ_TRIES times at most (-EAGAIN).  No time is served from a bad
- * frame or in the TD/H0 decoding: -EBUSY, "no time now", the one error
- * after which linuxptp's phc2sys 4.x skips the sample and goes on (chrony
- * drops the sample on any error).  Eight register reads.
+ * frame, in the TD/H0 decoding or before the board's year was set since the
+ * driver found it: -EBUSY, "no time now", the one error after which
+ * linuxptp's phc2sys 4.x skips the sample and goes on (chrony drops the
+ * sample on any error).  Eight register reads.
  */
 static int read_board_time(struct timespec64 *ts, struct ptp_system_timestamp *sts)
 {
 	unsigned int attempt;
 	u16 status;
 
+	if (!READ_ONCE(year_set))
+		return -EBUSY;
 	if (decoding_has_no_time())
 		return -EBUSY;
 	status = ioread16(statusreg);
@@ -814,6 +829,13 @@ static ssize_t control_show(struct device *dev, struct device_attribute *attr, c
 }
 static DEVICE_ATTR_RO(control);
 
+/* 1 once a set-year command came since the driver found the board. */
+static ssize_t year_set_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "%d\n", READ_ONCE(year_set));
+}
+static DEVICE_ATTR_RO(year_set);
+
 static struct attribute *tcr7750_attrs[] = {
 	&dev_attr_frame_ok.attr,
 	&dev_attr_error_code.attr,
@@ -822,6 +844,7 @@ static struct attribute *tcr7750_attrs[] = {
 	&dev_attr_version.attr,
 	&dev_attr_status.attr,
 	&dev_attr_control.attr,
+	&dev_attr_year_set.attr,
 	NULL,
 };
 ATTRIBUTE_GROUPS(tcr7750); /* the driver core adds them after probe, removes them before remove */
@@ -897,6 +920,7 @@ static int tcr7750_probe(struct pci_dev *pdev, const struct pci_device_id *id)
 	if (board_pdev)
 		return -EBUSY; /* one board per kernel */
 	board_probed = true;
+	WRITE_ONCE(year_set, false); /* a board found anew holds whatever year it holds */
 	err = pci_enable_device(pdev);
 	if (err) {
 		dev_err(&pdev->dev, "cannot enable the board [err=%d]\n", err);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // annumset [year]: sets the board's initial year (2008 when absent).
 #include <cstdint>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tickprint [period]: starts the board's periodic interrupt (period in tenths
 // of a second, 10 when absent) and prints the time record of every interrupt
 // until Ctrl-C, then switches the board's interrupts off.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration exports and the control shadow they share with the
 // interrupt exports.
 #include "library_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening and closing the board connection, and every way the open fails.
 #include "library_fixture.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Every export but the two waits, called once with valid outputs: for the
 // tests that treat them alike and for the benchmark.
 #pragma once

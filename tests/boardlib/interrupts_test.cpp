@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arming, servicing, waiting for and disarming the board's interrupts, in
 // one thread: an interrupt serviced before a wait is still delivered to it.
 #include "library_fixture.h"

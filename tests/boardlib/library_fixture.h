@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The library over a simulated WinDriver with one board (or more), fresh
 // for each test, and the means to compare what reached the board.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Without a connection no export but the waits reaches the driver.
 #include "export_calls.h"
 #include "library_fixture.h"

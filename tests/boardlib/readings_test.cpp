@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reading exports: the registers each reads, in one request, and the
 // records it fills from them.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A monitor thread blocked in a wait while the controlling thread goes on
 // using the board, as the test bench does.
 #include <atomic>

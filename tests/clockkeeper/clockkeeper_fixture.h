@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The clock keeper on the headless toolkit, against one simulated board:
 // a recording OS seam (nothing touches this machine's clock, registry or
 // tray), the board on a fixed date with a good frame, virtual time at 0.

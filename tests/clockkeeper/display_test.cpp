@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The worker's display step: panel colours, texts and the tray icon, with
 // the window shown and hidden.
 #include "clockkeeper_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ending the program, and the worker's hand-overs: Exit and the title bar's
 // close stop the worker before the board closes; "Active" while the last
 // worker finishes; the worker and Force update never set the clock at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's commands: decoding mode, initial year, Force update, the
 // Driver group and the tray icon's mouse actions.
 #include "clockkeeper_fixture.h"

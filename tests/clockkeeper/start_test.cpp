@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Window creation: with the board, with a registry interval, without the
 // board; the form description's controls.
 #include "clockkeeper_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The worker: when it sets the clock, with what, and what it tells the user.
 #include "clockkeeper_fixture.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A board model date and time from its fields, for tests.
 #pragma once
 

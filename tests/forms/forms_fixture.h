@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Every toolkit test runs against a fresh recording OS seam and a fresh
 // application at virtual time 0.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A small form in the programs' manner, loaded from sample_form.dfm.
 #pragma once
 

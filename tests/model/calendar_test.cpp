@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Date and time counting: carries across every boundary, leap years included.
 #include "model_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Periodic interrupt, time-stamp input, the interrupt line and real-time mode.
 #include "model_fixture.h"
 

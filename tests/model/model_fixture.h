@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A board model in virtual time with an access log, for the model's tests.
 #pragma once
 

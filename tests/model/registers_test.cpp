@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Register window semantics: widths, control bits, initial year, TD decoding,
 // version text and the access log.
 #include "model_fixture.h"

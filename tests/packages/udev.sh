@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Starting and stopping udevd in the guest (sourced).
 udev_start() {
   mkdir -p /run/udev

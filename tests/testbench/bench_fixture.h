@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The test bench as its user meets it: the window created by the
 // application over the headless toolkit, the board library over a simulated
 // WinDriver with one board, and a recording OS seam.  The test's thread is

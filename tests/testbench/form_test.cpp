@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as its form description builds it, and the program's start.
 #include "bench_fixture.h"
 

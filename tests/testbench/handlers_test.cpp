@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What each button shows, on success and on failure, against the simulated
 // board.
 #include "bench_fixture.h"

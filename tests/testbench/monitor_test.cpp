@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interrupt monitoring: the "Enable interrupt" and "Disable interrupts"
 // buttons and the monitor threads they start and stop.
 #include <thread>

@@ -1,4 +1,4 @@
-/* SPDX-License-Identifier: GPL-2.0 */
+/* SPDX-License-Identifier: GPL-2.0-only */
 /*
  * The parts of the simulated board, one file each:
  *   board_main.c       the model and its lock, power-on state, module load and unload

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
  * The synthetic PCI root bus of the simulated board: its configuration
  * accessors answer for one device, 0x9010:0xCB01, with BAR 0 on the reserved

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
  * Tests drive the simulated board through debugfs, /sys/kernel/debug/tcr7750_board:
  *   command  write one line:

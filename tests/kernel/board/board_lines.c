@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
  * The interrupt lines of the simulated board: its own line and a spare one,
  * owned by this module, and a busy line held without sharing.

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
  * tcr7750_board: a simulated TCR7750 for the kernel test kit.  Test use only.
  *

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
  * The real-time mode of the simulated board: the model follows the kernel's
  * raw monotonic clock, which no step or slew of the guest's clock moves, so

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
  * How register accesses reach the model.  Plain memory cannot tell a board
  * that it was written twice with the same value, nor that a read should clear

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Figures of the board's PTP clock in the guest: the reading window of
 // PTP_SYS_OFFSET_EXTENDED (system time after minus before) beside one
 // register read timed the same way in the same boot, the register reads of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // The board as a PTP hardware clock: its registration, exact readings in
 // virtual time, readings refused, its external time-stamp channel, and the
 // status attributes on the PCI device.

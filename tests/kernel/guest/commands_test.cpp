@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // The ten control commands: what each writes to and reads from the board,
 // what it answers, and which commands and addresses are refused.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // The data path: interrupts, the time record of read(), poll, the latched
 // time stamp, signals and several readers.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Issues every control command and one non-blocking read on /dev/tcr7750 and
 // prints what came back, one line each: a name, the result (or -errno) and
 // the bytes answered in hexadecimal.  Built 64-bit and 32-bit: the guest

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Hostile callers: the ioctl sweep (64-bit and 32-bit), and Debian's syscall
 // fuzzer trinity run as an unprivileged user on the three nodes.  Each
 // prints its figures.
@@ -111,7 +112,7 @@ int kernel_complaints(KernelLog& log)
 }
 
 // trinity's victims: the three minors in a directory of their own, given to
-// the fuzzer's group (mode 664, as tcr7750_load makes them), and its
+// the fuzzer's group (mode 664: the group may write), and its
 // working directory.
 void prepare_victims()
 {

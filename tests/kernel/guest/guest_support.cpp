@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 #include "guest_support.h"
 
 #include <cerrno>
@@ -457,8 +458,16 @@ int64_t realtime_ns()
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-Phc::Phc()
+Phc::Phc(bool set_year)
 {
+    if (set_year) {
+        Device device(O_NONBLOCK);
+        tcr7750_time now{};
+        if (device.read_record(now) == sizeof now) {
+            uint16_t year = now.year;
+            device.command(TCR7750_IOC_SET_YEAR, &year);
+        }
+    }
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/sys/class/ptp", error)) {
         std::ifstream name_file(entry.path() / "clock_name");

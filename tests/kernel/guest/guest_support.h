@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0-only */
 // What the guest programs share: the simulated board's debugfs controls, the
 // kernel log, loading and unloading the modules, and the device itself.
 #pragma once
@@ -190,9 +191,12 @@ int64_t realtime_ns();
 
 // The board's PTP hardware clock: the /dev/ptpN whose clock_name is
 // TCR7750_CLOCK_NAME, opened read-write ("" and closed when there is none).
+// The driver serves no time before the board's year was set: unless told
+// otherwise, the board's own year is set again through the device, as the
+// packages' udev rule sets one when the driver finds the board.
 class Phc {
 public:
-    Phc();
+    explicit Phc(bool set_year = true);
     ~Phc();
     Phc(const Phc&) = delete;
     Phc& operator=(const Phc&) = delete;

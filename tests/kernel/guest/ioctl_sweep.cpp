@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Every command number of the device's type, in all four directions and at
 // sizes around those of the device's records, with a null argument, kernel
 // addresses and buffers that end at a guard page, on the three nodes.  The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Wake-up latency in the guest: from the board's interrupt to the return of
 // a blocked read() on /dev/tcr7750, beside the same measure for an eventfd
 // written by another thread, in the same boot.  Prints median and 99th

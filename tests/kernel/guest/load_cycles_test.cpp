@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Load and unload cycles of tcr7750_drv while other processes open, command
 // and read its three nodes and the board interrupts in real time: an unload
 // is refused exactly while a handle is open, and each leaves nothing behind

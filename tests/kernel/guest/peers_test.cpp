@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // The board's clock with real time programs: chrony and linuxptp from
 // Debian's packages, which tests/kernel/run lays over the guest's root.
 // These run in real time: the board follows the guest's raw clock, from a

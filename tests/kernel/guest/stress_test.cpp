@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Sixteen blocking readers, four pollers and two command threads for 60 s on
 // the board in real time at period 1 (an interrupt every tenth of a second),
 // with time-stamp edges: every record sane and each reader's times in order,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // CPU time of tickprint at ten records a second, the board following real
 // time: prints the records seen and the program's user and system time.
 //

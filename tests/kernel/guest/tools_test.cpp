@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // The console tools against the driver and the simulated board: tickprint's
 // lines, period and ending; annumset's year; both without the device node.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-only
 // Unloading tcr7750_drv: refused while open, the last control write, and the
 // interrupt freed only when one was taken.
 #include <gtest/gtest.h>

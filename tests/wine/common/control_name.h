@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // How a window program's forms and controls make themselves findable from
 // another process.  Each form window and each control window carries a window
 // property TCR7750_NAME_PROPERTY whose value is a global atom holding the name

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The window toolkit's demo program: proves that the toolkit's Win32 back end
 # and the driver agree on how forms, controls and menu items are found, before
 # the window programs are built on it.

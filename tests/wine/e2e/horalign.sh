@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The clock keeper, horalign: with the simulator DLL it shows the interval
 # from the registry and the board's state in its panels, hides itself after
 # ten seconds and lives on behind its tray icon; with the production DLL

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The kit's own program: proves the driver, the display, the tray and the
 # screenshots before and beside the real programs.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Helpers of the end-to-end run: the display and the prefix, results, the UI
 # driver, programs under test, screenshots and colours.  Sourced by
 # tests/wine/run-e2e (and tests/packages/installer-wine), which set WINE,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The test bench, probedesk: with the simulator DLL every button shows its
 # result in its fixed format; with the production DLL (no WinDriver here)
 # the open fails with the library's own message.

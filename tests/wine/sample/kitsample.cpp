@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kitsample: a tiny plain Win32 program that stands in for the real window
 // programs while the end-to-end kit is checked.  It has what the kit must
 // handle in them: named buttons, an edit box, a list box, a radio group, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui_act.h"
 
 #include <cwctype>

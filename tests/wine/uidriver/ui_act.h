@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Acting on another process's windows as a user would: clicking buttons and
 // radio items, typing into edit boxes, choosing menu items, answering message
 // boxes and sending tray icon mouse actions.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Finding another process's windows: top-level windows by caption, form name
 // or handle, and their controls by the name the form description gives them.
 #ifndef TCR7750_UIDRIVER_UI_FIND_H

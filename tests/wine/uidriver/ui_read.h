@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Reading what another process's controls show: texts, list lines, states
 // and rectangles.  Every message is sent with a timeout, so a program that is
 // stuck in a modal loop or a long handler never hangs the driver.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // uidriver: looks at and acts on the windows of another program, for the
 // end-to-end scripts.  One command per call; queries can carry an
 // expectation, and with --timeout the command is repeated until it holds

@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: MIT
+// tcr7750year: gives the board its initial year from the system clock.  The
+// time code carries no year, so the board holds whatever year it was last
+// given; the driver's clock serves no time until a year was set.  The
+// packaged udev rule runs this when the driver has found the board.
+//
+// The year is the one that puts the board's day of year and time of day
+// nearest to the system clock: this year, or across New Year the next or the
+// last.  With a bad frame the board's day means nothing: the system clock's
+// year alone.  What it did goes to standard output and to syslog.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <initializer_list>
+#include <sys/ioctl.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include "tcr7750_ioctl.h"
+#include "tcr7750_regs.h"
+
+namespace {
+
+// The UTC second at which the board's day and time of day fall in year.
+int64_t board_seconds_in(int year, const tcr7750_time& board)
+{
+    std::tm start{};
+    start.tm_year = year - 1900;
+    start.tm_mday = 1;
+    return static_cast<int64_t>(timegm(&start)) + (board.day_of_year - 1) * 86400LL + board.hour * 3600LL +
+           board.minute * 60LL + board.second;
+}
+
+int nearest_year(const tcr7750_time& board, time_t now, int this_year)
+{
+    int best = this_year;
+    for (int year : {this_year - 1, this_year + 1})
+        if (std::llabs(board_seconds_in(year, board) - now) < std::llabs(board_seconds_in(best, board) - now))
+            best = year;
+    return best;
+}
+
+// The board's record as it is now, without waiting for an interrupt.
+bool read_board(int device, tcr7750_time& record)
+{
+    return read(device, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
+}
+
+} // namespace
+
+int main(int argc, char**)
+{
+    if (argc > 1) {
+        std::fputs("usage: tcr7750year\n", stderr);
+        return 2;
+    }
+    int device = open(TCR7750_DEVICE_PATH, O_RDWR | O_NONBLOCK);
+    if (device < 0) {
+        std::puts("Device open error");
+        return 1;
+    }
+
+    tcr7750_time board{}, after{};
+    time_t now = 0;
+    std::tm utc{};
+    int year = 0;
+    bool frame_ok = false;
+    // A midnight between reading the board's day and loading the year would
+    // load the year for the wrong day: then once more.
+    for (int attempt = 0; attempt < 2; attempt++) {
+        if (!read_board(device, board)) {
+            std::puts("Board read error");
+            return 1;
+        }
+        now = time(nullptr);
+        gmtime_r(&now, &utc);
+        frame_ok = (board.status & ST_FRAME_OK) != 0;
+        year = frame_ok ? nearest_year(board, now, utc.tm_year + 1900) : utc.tm_year + 1900;
+        uint16_t argument = static_cast<uint16_t>(year);
+        if (ioctl(device, TCR7750_IOC_SET_YEAR, &argument) != 0) {
+            std::perror("tcr7750year: setting the year");
+            return 1;
+        }
+        if (read_board(device, after) && after.day_of_year == board.day_of_year)
+            break;
+    }
+    close(device);
+
+    char message[160];
+    std::snprintf(message, sizeof message,
+                  "board on day %03d %02d:%02d:%02d%s, system clock %04d-%02d-%02d %02d:%02d:%02d UTC: "
+                  "initial year %d",
+                  board.day_of_year, board.hour, board.minute, board.second,
+                  frame_ok ? "" : " (bad frame: the system clock's year)", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, year);
+    std::printf("tcr7750year: %s\n", message);
+    openlog("tcr7750year", 0, LOG_DAEMON);
+    syslog(LOG_NOTICE, "%s", message);
+    closelog();
+    return 0;
+}
