@@ -38,12 +38,15 @@ ui() {
 
 # ui_check DESCRIPTION ARGS...: one assertion made by the driver.
 ui_check() {
-  local description=$1 output
+  local description=$1 output status started
   shift
-  if output=$(ui "$@" 2>&1); then
+  started=$(now_ms)
+  output=$(ui "$@" 2>&1)
+  status=$?
+  if ((status == 0)); then
     pass "$description"
   else
-    fail "$description" "uidriver $*" "$output"
+    fail "$description" "uidriver $* (exit status $status after $(($(now_ms) - started)) ms)" "$output"
   fi
 }
 
