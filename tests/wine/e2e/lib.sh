@@ -238,11 +238,18 @@ start_display() {
 
 # start_wine: creates the prefix WINEPREFIX and keeps its wineserver and one
 # desktop process (uidriver hold-desktop) running.
+# A prefix made already (tests/wine/x86/init makes its own) is used as it is.
 start_wine() {
-  "$WINE" wineboot --init >"$ARTEFACTS/logs/wineboot.log" 2>&1
-  # Without a window manager Wine waits two seconds at each window that
-  # closes unless it draws its own frames.
-  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    "$WINE" wineboot --init >"$ARTEFACTS/logs/wineboot.log" 2>&1
+    # Without a window manager Wine waits two seconds at each window that
+    # closes unless it draws its own frames.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  fi
+  # The prefix lists Wine's own fonts (package fonts-wine) as Windows does,
+  # in C:\windows\Fonts, but leaves the folder empty: "MS Sans Serif", the
+  # forms' font, then falls back to a wider one and cuts their texts.
+  ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
   # Keep one wineserver for the whole run, so each program starts at once.
   "$WINESERVER" -p
   # And one desktop process.  Wine starts it for whichever program needs it
