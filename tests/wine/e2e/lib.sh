@@ -237,7 +237,8 @@ start_display() {
 }
 
 # start_wine: creates the prefix WINEPREFIX and keeps its wineserver and one
-# desktop process (uidriver hold-desktop) running.
+# desktop process (uidriver hold-desktop) running; DESKTOP_TIMEOUT_MS (20 s)
+# bounds the desktop's start.
 # A prefix made already (tests/wine/x86/init makes its own) is used as it is.
 start_wine() {
   if [[ ! -f $WINEPREFIX/system.reg ]]; then
@@ -257,7 +258,7 @@ start_wine() {
   # it would hold that check's output pipe open and the check would never
   # return, and between programs it would come and go.
   "$WINE" "$UIDRIVER" hold-desktop >"$ARTEFACTS/logs/desktop.log" 2>&1 </dev/null &
-  local deadline=$(($(now_ms) + 20000))
+  local deadline=$(($(now_ms) + ${DESKTOP_TIMEOUT_MS:-20000}))
   until grep -q "desktop held" "$ARTEFACTS/logs/desktop.log"; do
     if (($(now_ms) > deadline)); then
       echo "run-e2e: Wine's desktop did not start (see $ARTEFACTS/logs/desktop.log)" >&2
