@@ -9,7 +9,8 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
   linux-headers-amd64 linux-image-amd64 qemu-system-x86 busybox-static cpio kmod strace
   gcc-multilib g++-multilib
-  wine64 xvfb imagemagick xdotool
+  wine64 xvfb imagemagick xdotool fonts-wine
+  mmdebstrap squashfs-tools
   dkms debhelper dh-dkms lintian nsis p7zip-full
 )
 

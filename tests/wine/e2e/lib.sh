@@ -39,12 +39,15 @@ ui() {
 
 # ui_check DESCRIPTION ARGS...: one assertion made by the driver.
 ui_check() {
-  local description=$1 output
+  local description=$1 output status started
   shift
-  if output=$(ui "$@" 2>&1); then
+  started=$(now_ms)
+  output=$(ui "$@" 2>&1)
+  status=$?
+  if ((status == 0)); then
     pass "$description"
   else
-    fail "$description" "uidriver $*" "$output"
+    fail "$description" "uidriver $* (exit status $status after $(($(now_ms) - started)) ms)" "$output"
   fi
 }
 
@@ -235,12 +238,20 @@ start_display() {
 }
 
 # start_wine: creates the prefix WINEPREFIX and keeps its wineserver and one
-# desktop process (uidriver hold-desktop) running.
+# desktop process (uidriver hold-desktop) running; DESKTOP_TIMEOUT_MS (20 s)
+# bounds the desktop's start.
+# A prefix made already (tests/wine/x86/init makes its own) is used as it is.
 start_wine() {
-  "$WINE" wineboot --init >"$ARTEFACTS/logs/wineboot.log" 2>&1
-  # Without a window manager Wine waits two seconds at each window that
-  # closes unless it draws its own frames.
-  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    "$WINE" wineboot --init >"$ARTEFACTS/logs/wineboot.log" 2>&1
+    # Without a window manager Wine waits two seconds at each window that
+    # closes unless it draws its own frames.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  fi
+  # The prefix lists Wine's own fonts (package fonts-wine) as Windows does,
+  # in C:\windows\Fonts, but leaves the folder empty: "MS Sans Serif", the
+  # forms' font, then falls back to a wider one and cuts their texts.
+  ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
   # Keep one wineserver for the whole run, so each program starts at once.
   "$WINESERVER" -p
   # And one desktop process.  Wine starts it for whichever program needs it
@@ -248,7 +259,7 @@ start_wine() {
   # it would hold that check's output pipe open and the check would never
   # return, and between programs it would come and go.
   "$WINE" "$UIDRIVER" hold-desktop >"$ARTEFACTS/logs/desktop.log" 2>&1 </dev/null &
-  local deadline=$(($(now_ms) + 20000))
+  local deadline=$(($(now_ms) + ${DESKTOP_TIMEOUT_MS:-20000}))
   until grep -q "desktop held" "$ARTEFACTS/logs/desktop.log"; do
     if (($(now_ms) > deadline)); then
       echo "run-e2e: Wine's desktop did not start (see $ARTEFACTS/logs/desktop.log)" >&2
