@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The x86 build's checks, run by tests/wine/run-x86-checks in the 32-bit
 # Wine guest (bash, a fresh win32 prefix, a display without a window manager;
 # no xdotool or imagemagick there: the tray is worked through its callback

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dllcheck: calls every export of the tcr7750.dll found beside it, as a
 // program built for the DLL's own architecture does, and checks what a
 // caller sees: return codes, the records' fields, the board's time moving,
