@@ -101,5 +101,5 @@ tests/wine/run-e2e
 stage "Windows installers: x86 built and checked, x64 installed and uninstalled under wine64"
 tests/packages/installer-wine
 
-echo "== The 32-bit Windows build under 32-bit Wine in the guest: its DLLs, programs and installer"
+stage "The 32-bit Windows build under 32-bit Wine in the guest: its DLLs, programs and installer"
 tests/wine/run-x86-checks
