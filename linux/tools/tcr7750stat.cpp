@@ -17,6 +17,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "board_date.h"
 #include "tcr7750_ioctl.h"
 #include "tcr7750_regs.h"
 
@@ -118,11 +119,7 @@ int64_t realtime_ns()
 // The record's date and time as nanoseconds since 1970 (UTC).
 int64_t record_ns(const tcr7750_time& r)
 {
-    std::tm start{};
-    start.tm_year = r.year - 1900;
-    start.tm_mday = 1;
-    int64_t seconds = timegm(&start) + (r.day_of_year - 1) * 86400LL + r.hour * 3600LL + r.minute * 60LL + r.second;
-    return seconds * 1'000'000'000LL + r.microsecond * 1000LL;
+    return board_seconds_in(r.year, r) * 1'000'000'000LL + r.microsecond * 1000LL;
 }
 
 } // namespace

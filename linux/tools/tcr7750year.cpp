@@ -18,20 +18,11 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include "board_date.h"
 #include "tcr7750_ioctl.h"
 #include "tcr7750_regs.h"
 
 namespace {
-
-// The UTC second at which the board's day and time of day fall in year.
-int64_t board_seconds_in(int year, const tcr7750_time& board)
-{
-    std::tm start{};
-    start.tm_year = year - 1900;
-    start.tm_mday = 1;
-    return static_cast<int64_t>(timegm(&start)) + (board.day_of_year - 1) * 86400LL + board.hour * 3600LL +
-           board.minute * 60LL + board.second;
-}
 
 int nearest_year(const tcr7750_time& board, time_t now, int this_year)
 {
