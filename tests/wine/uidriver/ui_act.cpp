@@ -2,6 +2,7 @@
 #include "ui_act.h"
 
 #include <cwctype>
+#include <set>
 
 #include "control_name.h"
 #include "ui_find.h"
@@ -9,7 +10,9 @@
 
 namespace ui {
 
-constexpr UINT kClickWaitMs = 1500;
+// How long a click or a text waits for the program's answer; a handler that
+// takes longer runs on after the driver has exited.
+constexpr DWORD kAnswerWaitMs = 10000;
 constexpr DWORD kPollMs = 50;
 
 static std::string withoutAmpersands(const std::string& text)
@@ -39,26 +42,78 @@ static bool waitUntil(DWORD timeoutMs, auto condition)
     }
 }
 
+// Messages are sent from a thread of their own, without a timeout: Wine
+// drops a sent message whose timeout runs out before its thread took it up,
+// so a busy program would lose it.  A sender still waiting when the driver
+// exits leaves the message queued, and the program still gets it.
+struct SentMessage {
+    HWND window;
+    UINT message;
+    std::wstring text; // WM_SETTEXT's text
+    LRESULT result = 0;
+};
+
+static DWORD WINAPI sendMessageThread(void* parameter)
+{
+    auto* sent = static_cast<SentMessage*>(parameter);
+    LPARAM text = sent->message == WM_SETTEXT ? reinterpret_cast<LPARAM>(sent->text.c_str()) : 0;
+    sent->result = SendMessageW(sent->window, sent->message, 0, text);
+    return 0;
+}
+
+// Sends the message and waits until it is answered (its result), until
+// stop() holds (the handler went on in a message loop of its own) or until
+// the time is up.
+static std::optional<LRESULT> sendAndWait(HWND window, UINT message, const std::wstring& text, auto stop)
+{
+    auto* sent = new SentMessage{window, message, text};
+    HANDLE sender = CreateThread(nullptr, 0, sendMessageThread, sent, 0, nullptr);
+    if (!sender) {
+        delete sent;
+        return std::nullopt;
+    }
+    bool answered = false;
+    waitUntil(kAnswerWaitMs, [&] { return (answered = WaitForSingleObject(sender, 0) == WAIT_OBJECT_0) || stop(); });
+    CloseHandle(sender);
+    if (!answered)
+        return std::nullopt; // the sender still uses it
+    LRESULT result = sent->result;
+    delete sent;
+    return result;
+}
+
+static std::set<HWND> messageBoxesOf(DWORD process)
+{
+    std::set<HWND> boxes;
+    for (HWND box : visibleWindowsOfClass(L"#32770")) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(box, &owner);
+        if (owner == process)
+            boxes.insert(box);
+    }
+    return boxes;
+}
+
 Outcome click(HWND control)
 {
     if (!IsWindowVisible(control))
         return {false, "control is hidden"};
     if (!IsWindowEnabled(control))
         return {false, "control is disabled"};
-    DWORD_PTR result = 0;
-    if (SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_NORMAL, kClickWaitMs, &result))
+    DWORD process = 0;
+    GetWindowThreadProcessId(control, &process);
+    std::set<HWND> boxesBefore = messageBoxesOf(process);
+    if (sendAndWait(control, BM_CLICK, {}, [&] { return messageBoxesOf(process) != boxesBefore; }))
         return {true, "clicked"};
-    if (GetLastError() == ERROR_TIMEOUT)
-        return {true, "clicked, handler pending"};
-    return {false, "the control's window does not answer"};
+    return {true, "clicked, handler pending"};
 }
 
 Outcome setText(HWND control, const std::string& text)
 {
-    std::wstring wide = fromUtf8(text);
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_NORMAL,
-                             kSendTimeoutMs, &result) || !result)
+    auto result = sendAndWait(control, WM_SETTEXT, fromUtf8(text), [] { return false; });
+    if (!result)
+        return {false, "the control's window does not answer"};
+    if (!*result)
         return {false, "the control refused the text"};
     return {true, "text set"};
 }

@@ -20,9 +20,9 @@ struct Outcome {
     std::string report;
 };
 
-// Clicks an enabled, visible button.  The click is delivered at once; when
-// its handler has not returned within a short time (it opened a message
-// box, say) the report says "pending" and the handler runs on.
+// Clicks an enabled, visible button.  The click is always delivered; when
+// its handler has neither returned nor opened a message box within a short
+// time the report says "pending" and the handler runs on.
 Outcome click(HWND control);
 Outcome setText(HWND control, const std::string& text);
 
