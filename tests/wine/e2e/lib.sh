@@ -244,9 +244,13 @@ start_display() {
 start_wine() {
   if [[ ! -f $WINEPREFIX/system.reg ]]; then
     "$WINE" wineboot --init >"$ARTEFACTS/logs/wineboot.log" 2>&1
-    # Without a window manager Wine waits two seconds at each window that
-    # closes unless it draws its own frames.
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    local settings
+    settings=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../prefix.reg")
+    "$WINE" reg import "Z:${settings//\//\\}" >"$ARTEFACTS/logs/prefix-settings.log" 2>&1
+    # The first boot's programs, which read the settings before they were
+    # made, end before any other starts.  Until then Wine's service manager
+    # also starts no other service (the Task Scheduler).
+    "$WINESERVER" -w
   fi
   # The prefix lists Wine's own fonts (package fonts-wine) as Windows does,
   # in C:\windows\Fonts, but leaves the folder empty: "MS Sans Serif", the
