@@ -32,9 +32,16 @@ skip() {
   echo "  skip  $1"
 }
 
-# ui ARGS...: the UI driver, output on stdout, errors on stderr.
+# ui ARGS...: the UI driver, output on stdout, errors on stderr.  Each call
+# is logged with its exit status and time in logs/uidriver.log.
 ui() {
+  local started status
+  started=$(now_ms)
   "$WINE" "$UIDRIVER" "$@"
+  status=$?
+  printf '%s %6d ms  status %d  %s\n' "$(date +%T.%3N)" $(($(now_ms) - started)) "$status" "$*" \
+    >>"$ARTEFACTS/logs/uidriver.log"
+  return "$status"
 }
 
 # ui_check DESCRIPTION ARGS...: one assertion made by the driver.
