@@ -61,25 +61,31 @@ static DWORD WINAPI sendMessageThread(void* parameter)
     return 0;
 }
 
-// Sends the message and waits until it is answered (its result), until
-// stop() holds (the handler went on in a message loop of its own) or until
-// the time is up.
-static std::optional<LRESULT> sendAndWait(HWND window, UINT message, const std::wstring& text, auto stop)
+// What became of a message sent by sendAndWait: whether it went out at all,
+// and its result once answered.
+struct Delivery {
+    bool sent = false;
+    std::optional<LRESULT> result;
+};
+
+// Sends the message and waits until it is answered, until stop() holds (the
+// handler went on in a message loop of its own) or until the time is up.
+static Delivery sendAndWait(HWND window, UINT message, const std::wstring& text, auto stop)
 {
     auto* sent = new SentMessage{window, message, text};
     HANDLE sender = CreateThread(nullptr, 0, sendMessageThread, sent, 0, nullptr);
     if (!sender) {
         delete sent;
-        return std::nullopt;
+        return {};
     }
     bool answered = false;
     waitUntil(kAnswerWaitMs, [&] { return (answered = WaitForSingleObject(sender, 0) == WAIT_OBJECT_0) || stop(); });
     CloseHandle(sender);
     if (!answered)
-        return std::nullopt; // the sender still uses it
+        return {true, std::nullopt}; // the sender still uses it
     LRESULT result = sent->result;
     delete sent;
-    return result;
+    return {true, result};
 }
 
 static std::set<HWND> messageBoxesOf(DWORD process)
@@ -103,17 +109,18 @@ Outcome click(HWND control)
     DWORD process = 0;
     GetWindowThreadProcessId(control, &process);
     std::set<HWND> boxesBefore = messageBoxesOf(process);
-    if (sendAndWait(control, BM_CLICK, {}, [&] { return messageBoxesOf(process) != boxesBefore; }))
-        return {true, "clicked"};
-    return {true, "clicked, handler pending"};
+    Delivery click = sendAndWait(control, BM_CLICK, {}, [&] { return messageBoxesOf(process) != boxesBefore; });
+    if (!click.sent)
+        return {false, "the driver could not send the click"};
+    return {true, click.result ? "clicked" : "clicked, handler pending"};
 }
 
 Outcome setText(HWND control, const std::string& text)
 {
-    auto result = sendAndWait(control, WM_SETTEXT, fromUtf8(text), [] { return false; });
-    if (!result)
+    Delivery delivery = sendAndWait(control, WM_SETTEXT, fromUtf8(text), [] { return false; });
+    if (!delivery.result)
         return {false, "the control's window does not answer"};
-    if (!*result)
+    if (!*delivery.result)
         return {false, "the control refused the text"};
     return {true, "text set"};
 }
