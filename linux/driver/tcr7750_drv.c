@@ -296,7 +296,7 @@ static void tcr7750_clock_edge(struct tcr7750_board *board, u16 status,
 			       const struct tcr7750_timestamps *ts);
 
 /* What the handler found, for readers, pollers and the stored-time-stamp command. */
-static void note_interrupt(struct tcr7750_board *board, const struct tcr7750_timestamps *latched)
+static void record_interrupt(struct tcr7750_board *board, const struct tcr7750_timestamps *latched)
 {
 	spin_lock(&board->capture_lock);
 	if (latched)
@@ -320,12 +320,12 @@ static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 	if (status & ST_PERIODIC_IRQ) {
 		tcr7750_update_control(board, 0, 0, CTL_PERIODIC_ACK);
 		flush_posted_writes(board);
-		note_interrupt(board, NULL);
+		record_interrupt(board, NULL);
 	} else {
 		/* Reading the time stamps is what acknowledges them. */
 		read_timestamps(board, &ts);
 		tcr7750_clock_edge(board, status, &ts);
-		note_interrupt(board, &ts);
+		record_interrupt(board, &ts);
 	}
 	return IRQ_HANDLED;
 }

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// tcr7750stat: the board's state at a glance, changing nothing on it.  It
-// opens the device read-only and only reads: the status and control
-// registers, the time record as it is now (no wait for an interrupt), the
-// version, and what the driver shows in sysfs and /proc.  Exit status 0 with
+// tcr7750stat [-d DEVICE]: the board's state at a glance, changing nothing
+// on it.  It opens the device (/dev/tcr7750, or DEVICE) read-only and only
+// reads: the status and control registers, the time record as it is now (no
+// wait for an interrupt), the version, and what the driver shows in sysfs
+// and /proc.  Exit status 0 with
 // a good frame, 1 with a bad one, 2 when the board cannot be reached.
 #include <cstdint>
 #include <cstdio>
@@ -14,10 +15,13 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "board_date.h"
+#include "device_option.h"
 #include "tcr7750_ioctl.h"
 #include "tcr7750_regs.h"
 
@@ -31,31 +35,27 @@ std::string first_line(const std::string& path)
     return line;
 }
 
-// The board's PCI device in sysfs, where the driver shows its attributes.
-std::string pci_device()
+// The board behind a device node: its device in /sys/class/tcr7750 (named
+// as the board, its "device" the PCI device where the driver shows its
+// attributes), found by the node's numbers (board N has minors 4N to
+// 4N + 3); "" for a node of no board.
+std::string board_sysfs(const char* node)
 {
-    std::string found;
-    if (DIR* devices = opendir("/sys/bus/pci/devices")) {
-        while (dirent* entry = readdir(devices)) {
-            std::string path = std::string("/sys/bus/pci/devices/") + entry->d_name;
-            if (std::strtoul(first_line(path + "/vendor").c_str(), nullptr, 16) == TCR7750_PCI_VENDOR_ID &&
-                std::strtoul(first_line(path + "/device").c_str(), nullptr, 16) == TCR7750_PCI_DEVICE_ID) {
-                found = path;
-                break;
-            }
-        }
-        closedir(devices);
-    }
-    return found;
+    struct stat st{};
+    char path[64], board[PATH_MAX];
+    if (stat(node, &st) != 0 || !S_ISCHR(st.st_mode))
+        return "";
+    std::snprintf(path, sizeof path, "/sys/dev/char/%u:%u", major(st.st_rdev), minor(st.st_rdev) & ~3u);
+    return realpath(path, board) ? board : "";
 }
 
-// The clock's /dev/ptpN, and the stable name that points at it when there is one.
-std::string clock_device()
+// The board's clock, /dev/ptpN, and the stable name that points at it when there is one.
+std::string clock_device(const std::string& board)
 {
     std::string found;
-    if (DIR* clocks = opendir("/sys/class/ptp")) {
+    if (DIR* clocks = opendir((board + "/device/ptp").c_str())) {
         while (dirent* entry = readdir(clocks)) {
-            if (first_line(std::string("/sys/class/ptp/") + entry->d_name + "/clock_name") == TCR7750_CLOCK_NAME) {
+            if (entry->d_name[0] != '.') {
                 found = std::string("/dev/") + entry->d_name;
                 break;
             }
@@ -64,20 +64,22 @@ std::string clock_device()
     }
     if (found.empty())
         return "none";
+    std::string stable = "/dev/ptp_" + first_line(board + "/device/ptp/" + found.substr(5) + "/clock_name");
     char target[PATH_MAX];
-    if (realpath("/dev/ptp_tcr7750", target) && found == target)
-        found += " (/dev/ptp_tcr7750)";
+    if (realpath(stable.c_str(), target) && found == target)
+        found += " (" + stable + ")";
     return found;
 }
 
-// The line the driver holds, from /proc/interrupts.
-std::string interrupt_in_use()
+// The line the board's driver holds, from /proc/interrupts, where it is
+// named as the board.
+std::string interrupt_in_use(const std::string& name)
 {
     std::ifstream in("/proc/interrupts");
     std::string line;
     while (std::getline(in, line)) {
-        size_t name = line.rfind(" " TCR7750_DEVICE_NAME);
-        if (name != std::string::npos && name + 1 + sizeof TCR7750_DEVICE_NAME - 1 == line.size())
+        size_t at = line.rfind(" " + name);
+        if (at != std::string::npos && at + 1 + name.size() == line.size())
             return "line " + std::to_string(std::atoi(line.c_str()));
     }
     return "none";
@@ -124,13 +126,17 @@ int64_t record_ns(const tcr7750_time& r)
 
 } // namespace
 
-int main(int argc, char**)
+int main(int argc, char** argv)
 {
+    const char* usage = "tcr7750stat [-d DEVICE]";
+    const char* path = take_device_option(argc, argv, usage);
+    if (!path)
+        return 2;
     if (argc > 1) {
-        std::fputs("usage: tcr7750stat\n", stderr);
+        std::fprintf(stderr, "usage: %s\n", usage);
         return 2;
     }
-    int device = open(TCR7750_DEVICE_PATH, O_RDONLY | O_NONBLOCK);
+    int device = open(path, O_RDONLY | O_NONBLOCK);
     if (device < 0) {
         std::puts("Device open error");
         return 2;
@@ -152,15 +158,15 @@ int main(int argc, char**)
     uint16_t status = registers & 0xFFFF, control = registers >> 16;
     bool frame_ok = status & ST_FRAME_OK;
     bool td = (control & CTL_MODE_MASK) == CTL_MODE_TD;
-    std::string pci = pci_device();
-    std::string year_set = pci.empty() ? "" : first_line(pci + "/year_set");
+    std::string board = board_sysfs(path);
+    std::string year_set = board.empty() ? "" : first_line(board + "/device/year_set");
 
     std::printf("frame:        %s\n", frame_ok ? "good" : "bad");
     std::printf("error code:   %u\n", (status & ST_ERROR_CODE) >> ST_ERROR_CODE_SHIFT);
     std::printf("time quality: %u (TFOM)\n", (status & ST_TFOM) >> ST_TFOM_SHIFT);
     std::printf("decoding:     %s\n", decoding(control));
     std::printf("version:      %s\n", version_text(version).c_str());
-    std::printf("interrupt:    %s\n", interrupt_in_use().c_str());
+    std::printf("interrupt:    %s\n", interrupt_in_use(board.substr(board.rfind('/') + 1)).c_str());
     if (td) {
         std::printf("board time:   none in the TD/H0 decoding; time difference %c%03u %02u:%02u:%02u.%06u, state %c\n",
                     record.sign_negative ? '-' : '+', record.day_of_year, record.hour, record.minute, record.second,
@@ -172,7 +178,7 @@ int main(int argc, char**)
         double offset = static_cast<double>(record_ns(record) - (before + (after - before) / 2)) / 1e9;
         std::printf("offset:       %+.6f s from the system clock\n", offset);
     }
-    std::printf("clock:        %s\n", clock_device().c_str());
+    std::printf("clock:        %s\n", clock_device(board).c_str());
     std::printf("year:         %u, %s\n", record.year,
                 year_set == "1"   ? "set since the board appeared"
                 : year_set == "0" ? "not set since the board appeared: the clock serves no time"

@@ -2,7 +2,8 @@
 // tcr7750year: gives the board its initial year from the system clock.  The
 // time code carries no year, so the board holds whatever year it was last
 // given; the driver's clock serves no time until a year was set.  The
-// packaged udev rule runs this when the driver has found the board.
+// packaged udev rule runs this for each board the driver finds, and again
+// when a board resumed; -d DEVICE names a board other than /dev/tcr7750.
 //
 // The year is the one that puts the board's day of year and time of day
 // nearest to the system clock: this year, or across New Year the next or the
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include "board_date.h"
+#include "device_option.h"
 #include "tcr7750_ioctl.h"
 #include "tcr7750_regs.h"
 
@@ -41,13 +43,17 @@ bool read_board(int device, tcr7750_time& record)
 
 } // namespace
 
-int main(int argc, char**)
+int main(int argc, char** argv)
 {
+    const char* usage = "tcr7750year [-d DEVICE]";
+    const char* path = take_device_option(argc, argv, usage);
+    if (!path)
+        return 2;
     if (argc > 1) {
-        std::fputs("usage: tcr7750year\n", stderr);
+        std::fprintf(stderr, "usage: %s\n", usage);
         return 2;
     }
-    int device = open(TCR7750_DEVICE_PATH, O_RDWR | O_NONBLOCK);
+    int device = open(path, O_RDWR | O_NONBLOCK);
     if (device < 0) {
         std::puts("Device open error");
         return 1;

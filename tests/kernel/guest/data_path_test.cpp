@@ -99,6 +99,7 @@ TEST_F(DataPathTest, BlockingReadReturnsTheRecordAfterTheNextPeriodicInterrupt)
     std::vector<Access> expected{
         {'R', REG_STATUS, 2, ST_FRAME_OK | ST_PERIODIC_IRQ},
         {'W', REG_CONTROL, 2, CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK},
+        {'R', REG_CONTROL, 2, CTL_PERIODIC_ENABLE}, // the acknowledge flushed before the end of interrupt
         {'R', REG_STATUS, 2, ST_FRAME_OK},
         {'R', REG_DAY_OF_YEAR, 2, 45},
         {'R', REG_YEAR, 2, 2008},
@@ -191,6 +192,25 @@ TEST_F(DataPathTest, InterruptWhileARecordIsCopiedIsKeptForTheNextRead)
     advance_tenths(1); // wakes it, had it slept
 }
 
+TEST_F(DataPathTest, AFailedCopyGivesBackNoInterruptAnotherReaderTook)
+{
+    start_periodic(1);
+    advance_tenths(1);
+    StalledPage stalled;
+    BlockedCall failing([&] {
+        ssize_t n = read(device.fd(), stalled.page(), TCR7750_TIME_SIZE);
+        return n < 0 ? -errno : static_cast<long>(n);
+    });
+    ASSERT_TRUE(stalled.touched()); // the read's copy waits for its page
+    advance_tenths(1);
+    Device other;
+    tcr7750_time record{};
+    ASSERT_EQ(other.read_record(record), TCR7750_TIME_SIZE) << "takes both interrupts";
+    stalled.unmap();
+    EXPECT_EQ(failing.result(), -EFAULT);
+    EXPECT_EQ(device.poll_events(), 0) << "no interrupt is left for the next read";
+}
+
 TEST_F(DataPathTest, TimestampInterruptLatchesAllFourWords)
 {
     enable_timestamp(1);
@@ -229,7 +249,8 @@ TEST_F(DataPathTest, PeriodicInterruptLeavesTheStoredTimestamp)
     board::clear_log();
     // Periodic and time-stamp bits at once: served as periodic only.
     board::command("irq 0x000A");
-    std::vector<Access> service{{'R', REG_STATUS, 2, 0x000A}, {'W', REG_CONTROL, 2, CTL_PERIODIC_ACK}};
+    std::vector<Access> service{
+        {'R', REG_STATUS, 2, 0x000A}, {'W', REG_CONTROL, 2, CTL_PERIODIC_ACK}, {'R', REG_CONTROL, 2, 0}};
     EXPECT_EQ(board::log(), service);
     tcr7750_timestamps after = stored();
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);

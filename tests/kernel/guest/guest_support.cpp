@@ -14,6 +14,8 @@
 #include <sstream>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/ptrace.h>
+#include <sys/user.h>
 #include <csignal>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -98,6 +100,8 @@ void clear_log()
     command("clear-log");
 }
 
+bool remove_from_bus() { return write_text(pci_device + "/remove", "1"); }
+
 int irq() { return static_cast<int>(state_number("irq")); }
 int spare_irq() { return static_cast<int>(state_number("spare_irq")); }
 int busy_irq() { return static_cast<int>(state_number("busy_irq")); }
@@ -138,6 +142,15 @@ std::optional<LogLine> KernelLog::find(const std::string& prefix)
         if (line.text.rfind(prefix, 0) == 0)
             return line;
     return std::nullopt;
+}
+
+bool write_text(const std::string& path, const std::string& text)
+{
+    int fd = open(path.c_str(), O_WRONLY);
+    bool written = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (fd >= 0)
+        close(fd);
+    return written;
 }
 
 int default_log_level()
@@ -337,6 +350,15 @@ void StalledPage::release()
     ioctl(faults_, UFFDIO_COPY, &fill); // maps the page and wakes the copy
 }
 
+void StalledPage::unmap()
+{
+    munmap(page_, static_cast<size_t>(sysconf(_SC_PAGESIZE)));
+    page_ = nullptr;
+    close(faults_); // wakes the copy, which finds no page now
+    faults_ = -1;
+    released_ = true;
+}
+
 StalledPage::~StalledPage()
 {
     release();
@@ -346,13 +368,13 @@ StalledPage::~StalledPage()
         close(faults_);
 }
 
-CommandLockHolder::CommandLockHolder()
+StalledDump::StalledDump()
 {
     dump_ = std::async(std::launch::async, [page = stalled_.page()] { return Device().command(TCR7750_IOC_DUMP, page); });
     held_ = stalled_.touched(); // the command's copy touched the page
 }
 
-long CommandLockHolder::release()
+long StalledDump::release()
 {
     if (!dump_.valid())
         return -1;
@@ -367,7 +389,7 @@ uint64_t monotonic_ns()
     return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(now.tv_nsec);
 }
 
-Process::Process(const std::vector<std::string>& argv)
+Process::Process(const std::vector<std::string>& argv, bool traced)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -382,6 +404,8 @@ Process::Process(const std::vector<std::string>& argv)
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
+        if (traced)
+            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr); // stops at exec
         execv(args[0], args.data());
         _exit(127);
     }
@@ -449,6 +473,30 @@ int Process::interrupt()
 {
     kill(pid_, SIGINT);
     return wait();
+}
+
+bool Process::stop_at(const std::vector<long>& syscalls)
+{
+    int raw = 0;
+    // Every system call stops at its entry and its exit; the entry comes first.
+    while (waitpid(pid_, &raw, 0) == pid_ && WIFSTOPPED(raw)) {
+        user_regs_struct regs{};
+        ptrace(PTRACE_GETREGS, pid_, nullptr, &regs);
+#ifdef __x86_64__
+        long number = static_cast<long>(regs.orig_rax);
+#else
+        long number = regs.orig_eax;
+#endif
+        if (std::find(syscalls.begin(), syscalls.end(), number) != syscalls.end())
+            return true;
+        ptrace(PTRACE_SYSCALL, pid_, nullptr, nullptr);
+    }
+    return false;
+}
+
+void Process::detach()
+{
+    ptrace(PTRACE_DETACH, pid_, nullptr, nullptr);
 }
 
 int64_t realtime_ns()

@@ -41,6 +41,10 @@ uint64_t state_number(const std::string& name);
 std::vector<Access> log();
 std::vector<Access> writes(); // the log's writes only
 void clear_log();
+// The board's PCI device in sysfs.
+inline const std::string pci_device = "/sys/bus/pci/devices/10000:00:00.0";
+// Takes the board off the bus (its "remove" file), as hot-unplug does.
+bool remove_from_bus();
 int irq();       // the board's interrupt line
 int spare_irq(); // an unused line that may be shared
 int busy_irq();  // a line held without sharing
@@ -66,6 +70,9 @@ private:
     int fd_;
     std::vector<LogLine> seen_;
 };
+
+// Writes text to a file (sysfs, procfs): false when refused.
+bool write_text(const std::string& path, const std::string& text);
 
 // The level printk gives a line that names none.
 int default_log_level();
@@ -131,7 +138,8 @@ uint64_t monotonic_ns();
 // A program run with its standard output and error on a pipe.
 class Process {
 public:
-    explicit Process(const std::vector<std::string>& argv);
+    // traced: stopped by ptrace before it runs (stop_at, then detach).
+    explicit Process(const std::vector<std::string>& argv, bool traced = false);
     ~Process(); // kills it if it still runs
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -143,6 +151,10 @@ public:
     int wait();              // the exit status, or 128 + the signal that ended it;
                              // killed after 5 s
     int interrupt();         // SIGINT, then wait()
+    // A traced program run on to the entry of its first system call of one
+    // of these numbers (of its own ABI), where it stays stopped.
+    bool stop_at(const std::vector<long>& syscalls);
+    void detach(); // lets it run on, untraced
 
 private:
     pid_t pid_ = -1;
@@ -162,6 +174,7 @@ public:
     void* page() const { return page_; }
     bool touched(int timeout_ms = 2000) const; // a copy waits in it now
     void release();                            // maps the page: the copy goes on
+    void unmap();                              // the waiting copy fails
 
 private:
     int faults_ = -1; // the userfaultfd
@@ -169,14 +182,13 @@ private:
     bool released_ = false;
 };
 
-// Holds the driver's command lock: a dump into a stalled page keeps that
-// command in its copy until release().
-class CommandLockHolder {
+// A dump whose copy to the caller waits in a stalled page until release().
+class StalledDump {
 public:
-    CommandLockHolder(); // returns once the copy waits, or 2 s passed
-    CommandLockHolder(const CommandLockHolder&) = delete;
-    CommandLockHolder& operator=(const CommandLockHolder&) = delete;
-    ~CommandLockHolder() { release(); }
+    StalledDump(); // returns once the copy waits, or 2 s passed
+    StalledDump(const StalledDump&) = delete;
+    StalledDump& operator=(const StalledDump&) = delete;
+    ~StalledDump() { release(); }
     bool held() const { return held_; }
     long release(); // lets the copy finish; the dump's result
 
