@@ -71,8 +71,8 @@ for target in i686-w64-mingw32:windows-x86 x86_64-w64-mingw32:windows-x64; do
     MAINICON,CLOCK_GREEN,CLOCK_YELLOW,CLOCK_RED 5.0.0.0 5.0.0.0 0x0409 1252
 done
 
-stage "kernel module review: W=1 for amd64, i386 and arm64, sparse, checkpatch --strict, Coccinelle (tests/kernel/review)"
-tests/kernel/review
+stage "kernel module review: W=1 for amd64, i386 and arm64, sparse, checkpatch --strict, Coccinelle (scripts/kernel-review.sh)"
+scripts/kernel-review.sh
 
 for kernel in $(tests/kernel/kernels); do
   stage "kernel module in QEMU, Debian's kernel $kernel (tests/kernel)"

@@ -16,9 +16,9 @@
 # $TCR7750_CACHE/review (default /var/cache/tcr7750/review), shared by every
 # clone; a run with them there needs no network.
 #
-#   tests/kernel/review
+#   scripts/kernel-review.sh
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
 cache=${TCR7750_CACHE:-/var/cache/tcr7750}/review
 driver=$root/linux/driver
 failed=0
