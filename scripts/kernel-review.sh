@@ -85,6 +85,7 @@ headers_of() { # architecture, flavour
     # Their scripts are this machine's kbuild; their Makefile names the
     # common headers where a package would have put them.
     ln -s /usr/lib/linux-kbuild-6.1 "$tree/usr/lib/linux-kbuild-6.1"
+    [ -f "$tree/usr/src/$package/Makefile" ] || { echo "review: $package did not download" >&2; return 1; }
     sed -i "s|^include /usr/src/|include $tree/usr/src/|" "$tree/usr/src/$package/Makefile"
     echo "$abi" >"$tree/.abi"
   fi
@@ -100,6 +101,7 @@ if [ ! -x "$cross/usr/bin/aarch64-linux-gnu-gcc-12" ]; then
    apt-get -q download gcc-12-aarch64-linux-gnu cpp-12-aarch64-linux-gnu gcc-12-aarch64-linux-gnu-base \
      binutils-aarch64-linux-gnu >/dev/null 2>&1)
   for deb in "$cache/debs-cross"/*.deb; do dpkg-deb -x "$deb" "$cross"; done
+  [ -x "$cross/usr/bin/aarch64-linux-gnu-gcc-12" ] || fail "Debian's arm64 cross compiler did not download"
 fi
 
 # A build of the driver: nothing but the module may come out of it.
