@@ -66,7 +66,7 @@ apt_of() { # architecture, apt-get or apt-cache, then its arguments
 }
 headers_of() { # architecture, flavour
   local arch=$1 flavour=$2 abi package tree
-  abi=$("$root/tests/kernel/kernels" | head -1)
+  abi=$("$root/tests/kernel/kernels" | sed -n 1p)
   abi=${abi%-amd64}
   tree=$cache/$arch
   if [ "$(cat "$tree/.abi" 2>/dev/null)" != "$abi" ]; then
@@ -123,7 +123,7 @@ build() { # label, headers, make's further arguments
   fi
 }
 started=$(date +%s)
-amd64=/usr/src/linux-headers-$("$root/tests/kernel/kernels" | head -1)
+amd64=/usr/src/linux-headers-$("$root/tests/kernel/kernels" | sed -n 1p)
 build "amd64 with sparse" "$amd64" C=2
 i386=$(headers_of i386 686-pae) && build i386 "$i386" || fail "no i386 headers"
 arm64=$(headers_of arm64 arm64) &&
