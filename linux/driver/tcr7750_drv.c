@@ -18,7 +18,9 @@
  * board's time-stamp input.  Registers are reached with the ioread/iowrite
  * accessors at their own width.
  */
+#include <linux/capability.h>
 #include <linux/cdev.h>
+#include <linux/debugfs.h>
 #include <linux/device.h>
 #include <linux/fs.h>
 #include <linux/idr.h>
@@ -35,12 +37,14 @@
 #include <linux/rtc.h>
 #include <linux/rwsem.h>
 #include <linux/sched.h>
+#include <linux/seq_file.h>
 #include <linux/slab.h>
 #include <linux/spinlock.h>
 #include <linux/time.h>
 #include <linux/uaccess.h>
 #include <linux/version.h>
 #include <linux/wait.h>
+#include <linux/workqueue.h>
 
 #include "tcr7750_regs.h"
 #include "tcr7750_ioctl.h"
@@ -63,6 +67,11 @@ static int irq;
 module_param(irq, int, 0444);
 MODULE_PARM_DESC(irq, "Interrupt line: below 0 none, 0 the board's own (default), above 0 this line");
 
+/* How often each board's time code is looked at; 0: never. */
+static unsigned int watch_ms = 1000;
+module_param(watch_ms, uint, 0444);
+MODULE_PARM_DESC(watch_ms, "Interval of the time-code watch in ms (default 1000); 0: no watch");
+
 /*
  * The edge the clock's time-stamp channel is armed on.  Written under
  * control_lock together with the bits it armed; the handler reads it under
@@ -77,6 +86,22 @@ struct edge_stamp {
 };
 
 #define EDGE_QUEUE_SIZE 16 /* a power of two */
+
+/*
+ * The once-a-second look at the time code: what it saw last, and the
+ * losses of the frame since the board appeared.  Under lock, but for work.
+ */
+struct board_watch {
+	struct delayed_work work;
+	struct mutex lock;
+	bool lost;             /* the frame was bad at the last look */
+	bool gave_day;         /* the frame was good, with a day-of-year decoding */
+	time64_t lost_since;   /* UTC, while lost */
+	u64 lost_since_ns;     /* CLOCK_MONOTONIC, while lost */
+	unsigned int losses;   /* since the board appeared */
+	u64 lost_ns;           /* the losses that ended */
+	struct dentry *debug_dir;
+};
 
 struct tcr7750_board {
 	/* The character device's; its release frees the board. */
@@ -106,12 +131,20 @@ struct tcr7750_board {
 
 	/*
 	 * The time code carries no year: the board counts from the year it
-	 * was last given, and holds any year at power-up.  Its year counts only
-	 * once a set-year command came since the driver found the board (or
-	 * the board last resumed); until then the clock serves no time, so no
-	 * time daemon steps the system clock years away.
+	 * was last given, and holds any year at power-up.  year_set: a set-year
+	 * command came since the driver found the board (or it last resumed).
+	 * year_confirmed: the year the board counts was written by a caller
+	 * entitled to set the system's time (CAP_SYS_TIME) while the frame was
+	 * good and the decoding gave a day of the year.  The clock serves time
+	 * only with a confirmed year, so neither a year guessed from a bad
+	 * frame or a time difference nor one written by any member of the
+	 * device's group can make a time daemon step the system clock years
+	 * away.
 	 */
 	bool year_set;
+	bool year_confirmed;
+
+	struct board_watch watch;
 
 	u8 Ready;                      /* a board interrupt no blocking read has delivered yet */
 	unsigned int interrupt_count;  /* board interrupts taken; each reader counts its own */
@@ -397,13 +430,40 @@ union command_data {
 	u32 window[TCR7750_WINDOW_SIZE / sizeof(u32)];
 };
 
+static bool decoding_has_no_time(struct tcr7750_board *board);
+
+/* The frame is good and the decoding gives a day of the year: a year can be checked against it. */
+static bool board_gives_day(struct tcr7750_board *board, u16 status)
+{
+	return !PCI_POSSIBLE_ERROR(status) && (status & ST_FRAME_OK) && !decoding_has_no_time(board);
+}
+
+/*
+ * Whether the year written now is one the clock may serve: written by a
+ * caller entitled to set the system's time while the board gave a day of
+ * the year, or the very year the board already counts with a confirmed
+ * year (rewriting it changes nothing).  Membership of the device's group
+ * alone never makes the clock serve a year.
+ */
+static bool year_confirmed_by(struct tcr7750_board *board, u16 year)
+{
+	if (ns_capable_noaudit(&init_user_ns, CAP_SYS_TIME) &&
+	    board_gives_day(board, ioread16(board->statusreg)))
+		return true;
+	return READ_ONCE(board->year_confirmed) && !decoding_has_no_time(board) &&
+	       read16(board, REG_YEAR) == year;
+}
+
 static long set_year(struct tcr7750_board *board, union command_data *data)
 {
+	bool confirmed = year_confirmed_by(board, data->word);
+
 	iowrite16(data->word, board->baseAddress + REG_INITIAL_YEAR);
 	board_log(board, KERN_DEFAULT "Set initial year %d %08X\n", data->word,
 		  (u32)(uintptr_t)(board->baseAddress + REG_INITIAL_YEAR));
 	tcr7750_update_control(board, 0, 0, CTL_LOAD_YEAR);
 	WRITE_ONCE(board->year_set, true);
+	WRITE_ONCE(board->year_confirmed, confirmed);
 	return 0;
 }
 
@@ -667,8 +727,8 @@ static int board_time_to_timespec(unsigned int year, unsigned int day_of_year, u
  * and again last; when they differ a second boundary fell inside the
  * reading (and with it any minute, day or year carry) and it starts again,
  * CLOCK_READ_TRIES times at most (-EAGAIN).  No time is served from a bad
- * frame, in the TD/H0 decoding or before the board's year was set since the
- * driver found it: -EBUSY, "no time now", the one error after which
+ * frame, in the TD/H0 decoding or without a confirmed year (see year_set):
+ * -EBUSY, "no time now", the one error after which
  * linuxptp's phc2sys 4.x skips the sample and goes on (chrony drops the
  * sample on any error).  Eight register reads.
  */
@@ -678,7 +738,7 @@ static int read_board_time(struct tcr7750_board *board, struct timespec64 *ts,
 	unsigned int attempt;
 	u16 status;
 
-	if (!READ_ONCE(board->year_set))
+	if (!READ_ONCE(board->year_confirmed))
 		return -EBUSY;
 	if (decoding_has_no_time(board))
 		return -EBUSY;
@@ -915,6 +975,185 @@ static void unregister_clock(struct tcr7750_board *board)
 	board->board_clock = NULL;
 }
 
+/* ---- the time-code watch and the summary ------------------------------------ */
+
+static struct dentry *debug_root; /* tcr7750_drv/ in debugfs */
+
+/* The decoding the driver set, from the shadow. */
+static const char *irig_mode_text(struct tcr7750_board *board)
+{
+	switch (READ_ONCE(board->Ctlreg) & CTL_MODE_MASK) {
+	case CTL_MODE_AFNOR:
+		return TCR7750_IRIG_MODE_TEXT_AFNOR;
+	case CTL_MODE_TD:
+		return TCR7750_IRIG_MODE_TEXT_TD;
+	default:
+		return TCR7750_IRIG_MODE_TEXT_STANDARD;
+	}
+}
+
+/* "2026-01-01 00:00:05" */
+static int format_utc(char *buf, size_t size, time64_t seconds)
+{
+	struct tm t;
+
+	time64_to_tm(seconds, 0, &t);
+	return scnprintf(buf, size, "%04ld-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900L,
+			 t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+}
+
+/* Milliseconds as "S.mmm". */
+#define SECONDS_FMT "%llu.%03u"
+#define SECONDS_ARG(ns) div_u64(ns, NSEC_PER_SEC), (unsigned int)(div_u64(ns, NSEC_PER_MSEC) % 1000)
+
+/*
+ * One look at the time code: REG_STATUS alone (it has no side effect; the
+ * time-stamp registers, which acknowledge, are never read here).  One log
+ * line when the frame goes bad and one when it is good again, never one
+ * per look.  When the board gives a day of the year again (the frame good,
+ * the decoding back from TD/H0) and the year is not confirmed, a change
+ * event lets the packaged udev rule give the year now (tcr7750year): the
+ * driver never guesses a year itself.
+ */
+static void watch_time_code(struct tcr7750_board *board)
+{
+	struct board_watch *watch = &board->watch;
+	u16 status = ioread16(board->statusreg);
+	bool good = !PCI_POSSIBLE_ERROR(status) && (status & ST_FRAME_OK);
+	bool gives_day = board_gives_day(board, status);
+	const char *name = dev_name(&board->dev);
+	u64 now = ktime_get_ns();
+	bool day_back;
+
+	mutex_lock(&watch->lock);
+	if (!good && !watch->lost) {
+		watch->lost = true;
+		watch->lost_since = ktime_get_real_seconds();
+		watch->lost_since_ns = now;
+		watch->losses++;
+		if (PCI_POSSIBLE_ERROR(status))
+			dev_warn(&board->pdev->dev, "%s: time code lost: the board does not answer\n", name);
+		else
+			dev_warn(&board->pdev->dev, "%s: time code lost, error code %u\n", name,
+				 (status & ST_ERROR_CODE) >> ST_ERROR_CODE_SHIFT);
+	} else if (good && watch->lost) {
+		watch->lost = false;
+		watch->lost_ns += now - watch->lost_since_ns;
+		dev_info(&board->pdev->dev, "%s: time code good again after " SECONDS_FMT " s\n", name,
+			 SECONDS_ARG(now - watch->lost_since_ns));
+	}
+	day_back = gives_day && !watch->gave_day;
+	watch->gave_day = gives_day;
+	mutex_unlock(&watch->lock);
+
+	if (day_back && !READ_ONCE(board->year_confirmed))
+		kobject_uevent(&board->dev.kobj, KOBJ_CHANGE);
+}
+
+static void watch_work(struct work_struct *work)
+{
+	struct board_watch *watch = container_of(to_delayed_work(work), struct board_watch, work);
+
+	watch_time_code(container_of(watch, struct tcr7750_board, watch));
+	schedule_delayed_work(&watch->work, msecs_to_jiffies(watch_ms));
+}
+
+/*
+ * At probe and resume.  The add or resume event has just asked udev for
+ * the year, so the first look sends none for the board as it is now.
+ */
+static void watch_start(struct tcr7750_board *board)
+{
+	if (!watch_ms)
+		return;
+	board->watch.gave_day = true;
+	schedule_delayed_work(&board->watch.work, 0);
+}
+
+/* At remove, suspend and shutdown: no look reaches the board after this. */
+static void watch_stop(struct tcr7750_board *board)
+{
+	cancel_delayed_work_sync(&board->watch.work);
+}
+
+/* The total time lost, the loss going on included. */
+static u64 watch_lost_ns(struct board_watch *watch)
+{
+	return watch->lost_ns + (watch->lost ? ktime_get_ns() - watch->lost_since_ns : 0);
+}
+
+static void summary_time(struct seq_file *s, const char *label, const struct timespec64 *ts)
+{
+	char text[24];
+
+	format_utc(text, sizeof(text), ts->tv_sec);
+	seq_printf(s, "%-14s%s.%09ld UTC\n", label, text, ts->tv_nsec);
+}
+
+/* The board at a glance, as ptp_ocp's summary: only reads without side effect. */
+static int summary_show(struct seq_file *s, void *unused)
+{
+	struct tcr7750_board *board = s->private;
+	struct board_watch *watch = &board->watch;
+	struct ptp_system_timestamp sts = {};
+	struct timespec64 board_time, system_time;
+	u16 status, year;
+	char since[24];
+	int err;
+
+	if (!window_get(board))
+		return -ENODEV;
+	status = ioread16(board->statusreg);
+	year = read16(board, REG_YEAR);
+	err = read_board_time(board, &board_time, &sts);
+	window_put(board);
+
+	seq_printf(s, "%-14s%s, %s\n", "board:", dev_name(&board->dev), pci_name(board->pdev));
+	if (err) {
+		seq_printf(s, "%-14snone (%d)\n", "board time:", err);
+	} else {
+		system_time = ns_to_timespec64((timespec64_to_ns(&sts.pre_ts) +
+						timespec64_to_ns(&sts.post_ts)) / 2);
+		summary_time(s, "board time:", &board_time);
+		summary_time(s, "system time:", &system_time);
+		seq_printf(s, "%-14s%lld ns\n", "offset:",
+			   timespec64_to_ns(&board_time) - timespec64_to_ns(&system_time));
+		seq_printf(s, "%-14s%lld ns\n", "window:",
+			   timespec64_to_ns(&sts.post_ts) - timespec64_to_ns(&sts.pre_ts));
+	}
+	seq_printf(s, "%-14s%s, error code %u\n", "frame:", status & ST_FRAME_OK ? "good" : "bad",
+		   (status & ST_ERROR_CODE) >> ST_ERROR_CODE_SHIFT);
+	seq_printf(s, "%-14s%u\n", "tfom:", (status & ST_TFOM) >> ST_TFOM_SHIFT);
+	seq_printf(s, "%-14s%s\n", "decoding:", irig_mode_text(board));
+	seq_printf(s, "%-14s%u, set %d, confirmed %d\n", "year:", year,
+		   READ_ONCE(board->year_set), READ_ONCE(board->year_confirmed));
+	seq_printf(s, "%-14s%u\n", "interrupts:", READ_ONCE(board->interrupt_count));
+	mutex_lock(&watch->lock);
+	format_utc(since, sizeof(since), watch->lost_since);
+	seq_printf(s, "%-14s%s%s%s, %u losses, " SECONDS_FMT " s lost\n", "watch:",
+		   !watch_ms ? "off" : watch->lost ? "lost since " : "good",
+		   watch_ms && watch->lost ? since : "", watch_ms && watch->lost ? " UTC" : "",
+		   watch->losses, SECONDS_ARG(watch_lost_ns(watch)));
+	mutex_unlock(&watch->lock);
+	return 0;
+}
+DEFINE_SHOW_ATTRIBUTE(summary);
+
+/* After the board's device is added: its watch and its summary. */
+static void board_health_add(struct tcr7750_board *board)
+{
+	board->watch.debug_dir = debugfs_create_dir(dev_name(&board->dev), debug_root);
+	debugfs_create_file("summary", 0444, board->watch.debug_dir, board, &summary_fops);
+	watch_start(board);
+}
+
+/* First thing in the remove: debugfs_remove() waits for a summary being read. */
+static void board_health_remove(struct tcr7750_board *board)
+{
+	watch_stop(board);
+	debugfs_remove(board->watch.debug_dir);
+}
+
 /* ---- status attributes on the PCI device ------------------------------------ */
 
 /* The driver core adds them after probe and removes them before remove. */
@@ -946,17 +1185,9 @@ static ssize_t tfom_show(struct device *dev, struct device_attribute *attr, char
 }
 static DEVICE_ATTR_RO(tfom);
 
-/* The decoding the driver set, from the shadow. */
 static ssize_t irig_mode_show(struct device *dev, struct device_attribute *attr, char *buf)
 {
-	switch (READ_ONCE(attribute_board(dev)->Ctlreg) & CTL_MODE_MASK) {
-	case CTL_MODE_AFNOR:
-		return sysfs_emit(buf, "%s\n", TCR7750_IRIG_MODE_TEXT_AFNOR);
-	case CTL_MODE_TD:
-		return sysfs_emit(buf, "%s\n", TCR7750_IRIG_MODE_TEXT_TD);
-	default:
-		return sysfs_emit(buf, "%s\n", TCR7750_IRIG_MODE_TEXT_STANDARD);
-	}
+	return sysfs_emit(buf, "%s\n", irig_mode_text(attribute_board(dev)));
 }
 static DEVICE_ATTR_RO(irig_mode);
 
@@ -1003,6 +1234,48 @@ static ssize_t year_set_show(struct device *dev, struct device_attribute *attr, 
 }
 static DEVICE_ATTR_RO(year_set);
 
+/* 1 while the clock may serve the board's year (see struct tcr7750_board). */
+static ssize_t year_confirmed_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "%d\n", READ_ONCE(attribute_board(dev)->year_confirmed));
+}
+static DEVICE_ATTR_RO(year_confirmed);
+
+/* What the watch saw last: "good", "lost since <UTC>", or "off" without a watch. */
+static ssize_t frame_state_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	struct board_watch *watch = &attribute_board(dev)->watch;
+	char since[24];
+	ssize_t n;
+
+	mutex_lock(&watch->lock);
+	format_utc(since, sizeof(since), watch->lost_since);
+	n = !watch_ms ? sysfs_emit(buf, "off\n")
+	    : watch->lost ? sysfs_emit(buf, "lost since %s UTC\n", since)
+	    : sysfs_emit(buf, "good\n");
+	mutex_unlock(&watch->lock);
+	return n;
+}
+static DEVICE_ATTR_RO(frame_state);
+
+static ssize_t frame_losses_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "%u\n", READ_ONCE(attribute_board(dev)->watch.losses));
+}
+static DEVICE_ATTR_RO(frame_losses);
+
+static ssize_t frame_lost_seconds_show(struct device *dev, struct device_attribute *attr, char *buf)
+{
+	struct board_watch *watch = &attribute_board(dev)->watch;
+	u64 lost;
+
+	mutex_lock(&watch->lock);
+	lost = watch_lost_ns(watch);
+	mutex_unlock(&watch->lock);
+	return sysfs_emit(buf, SECONDS_FMT "\n", SECONDS_ARG(lost));
+}
+static DEVICE_ATTR_RO(frame_lost_seconds);
+
 static struct attribute *tcr7750_attrs[] = {
 	&dev_attr_frame_ok.attr,
 	&dev_attr_error_code.attr,
@@ -1012,6 +1285,10 @@ static struct attribute *tcr7750_attrs[] = {
 	&dev_attr_status.attr,
 	&dev_attr_control.attr,
 	&dev_attr_year_set.attr,
+	&dev_attr_year_confirmed.attr,
+	&dev_attr_frame_state.attr,
+	&dev_attr_frame_losses.attr,
+	&dev_attr_frame_lost_seconds.attr,
 	NULL,
 };
 ATTRIBUTE_GROUPS(tcr7750);
@@ -1098,6 +1375,8 @@ static struct tcr7750_board *new_board(struct pci_dev *pdev)
 	mutex_init(&board->command_lock);
 	INIT_KFIFO(board->edge_queue);
 	spin_lock_init(&board->edge_queue_lock);
+	INIT_DELAYED_WORK(&board->watch.work, watch_work);
+	mutex_init(&board->watch.lock);
 
 	device_initialize(&board->dev);
 	board->dev.class = &tcr7750_class;
@@ -1222,6 +1501,7 @@ static int tcr7750_probe(struct pci_dev *pdev, const struct pci_device_id *id)
 	idr_replace(&boards, board, board->index);
 	mutex_unlock(&boards_lock);
 	board_log(board, KERN_INFO "tcr7750 registered [%d]\n", tcr7750_major);
+	board_health_add(board);
 	return 0;
 
 fail_live:
@@ -1246,6 +1526,7 @@ static void tcr7750_remove(struct pci_dev *pdev)
 {
 	struct tcr7750_board *board = pci_get_drvdata(pdev);
 
+	board_health_remove(board);
 	cdev_device_del(&board->cdev, &board->dev);
 	take_board_down(board);
 	pci_iounmap(pdev, board->baseAddress);
@@ -1257,6 +1538,7 @@ static void tcr7750_remove(struct pci_dev *pdev)
 /* Before a reboot or a kexec: the next kernel finds the board quiet. */
 static void tcr7750_shutdown(struct pci_dev *pdev)
 {
+	watch_stop(pci_get_drvdata(pdev));
 	quiet_board(pci_get_drvdata(pdev));
 }
 
@@ -1268,6 +1550,7 @@ static int tcr7750_suspend(struct device *dev)
 	struct tcr7750_board *board = dev_get_drvdata(dev);
 	unsigned long flags;
 
+	watch_stop(board);
 	spin_lock_irqsave(&board->control_lock, flags);
 	iowrite16((board->Ctlreg & ~CTL_ENABLE_MASK) | CTL_PERIODIC_ACK, board->controlreg);
 	spin_unlock_irqrestore(&board->control_lock, flags);
@@ -1286,12 +1569,14 @@ static int tcr7750_resume(struct device *dev)
 	struct tcr7750_board *board = dev_get_drvdata(dev);
 
 	WRITE_ONCE(board->year_set, false);
+	WRITE_ONCE(board->year_confirmed, false);
 	mutex_lock(&board->command_lock);
 	if (board->period)
 		iowrite16(board->period, board->baseAddress + REG_PERIOD);
 	tcr7750_update_control(board, 0, 0, 0);
 	mutex_unlock(&board->command_lock);
 	kobject_uevent(&board->dev.kobj, KOBJ_CHANGE);
+	watch_start(board);
 	return 0;
 }
 
@@ -1344,6 +1629,7 @@ static int __init tcr7750_init(void)
 	err = class_register(&tcr7750_class);
 	if (err)
 		goto fail_region;
+	debug_root = debugfs_create_dir(KBUILD_MODNAME, NULL);
 	err = pci_register_driver(&tcr7750_pci_driver);
 	if (err)
 		goto fail_class;
@@ -1358,6 +1644,7 @@ static int __init tcr7750_init(void)
 fail_driver:
 	pci_unregister_driver(&tcr7750_pci_driver);
 fail_class:
+	debugfs_remove(debug_root);
 	class_unregister(&tcr7750_class);
 fail_region:
 	unregister_chrdev_region(first_number, TCR7750_MINORS_RESERVED * TCR7750_MAX_BOARDS);
@@ -1367,6 +1654,7 @@ fail_region:
 static void __exit tcr7750_exit(void)
 {
 	pci_unregister_driver(&tcr7750_pci_driver);
+	debugfs_remove(debug_root);
 	class_unregister(&tcr7750_class);
 	unregister_chrdev_region(first_number, TCR7750_MINORS_RESERVED * TCR7750_MAX_BOARDS);
 	idr_destroy(&boards);
