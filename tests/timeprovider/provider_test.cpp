@@ -76,11 +76,11 @@ protected:
     }
 
     // One TPC_GetSamples: the sample, or none.
-    std::optional<TimeSample> poll(HRESULT expected = S_OK, DWORD bufferSize = sizeof(TimeSample))
+    std::optional<TimeSample> poll()
     {
         TimeSample sample{};
-        TpcGetSamplesArgs args{reinterpret_cast<BYTE *>(&sample), bufferSize, 99, 99};
-        EXPECT_EQ(provider.command(TPC_GetSamples, &args), expected);
+        TpcGetSamplesArgs args{reinterpret_cast<BYTE *>(&sample), sizeof sample, 99, 99};
+        EXPECT_EQ(provider.command(TPC_GetSamples, &args), S_OK);
         if (args.dwSamplesReturned == 0)
             return std::nullopt;
         EXPECT_EQ(args.dwSamplesAvailable, 1u);
@@ -98,12 +98,7 @@ TEST_F(ProviderTest, TheSampleIsTheBoardMinusThePcAtTheNarrowestBracketIn100ns)
     EXPECT_EQ(sample->toOffset, start + 15000000 - (start + 45));
     EXPECT_EQ(sample->toDelay, 10);
     EXPECT_EQ(sample->tpDispersion, 5u + 10u) << "half the bracket and the board's microsecond";
-    EXPECT_EQ(sample->dwSize, sizeof(TimeSample));
-    EXPECT_EQ(sample->dwRefid, 0x49524947u);
-    EXPECT_EQ(sample->nStratum, 0);
-    EXPECT_EQ(sample->dwTSFlags, static_cast<DWORD>(TSF_Hardware));
     EXPECT_EQ(sample->nSysTickCount, 4242u);
-    EXPECT_EQ(sample->wszUniqueName[0], 'T');
 
     set_board_after_pc(-20000000); // 2 s behind: negative
     brackets = {10, 10, 10, 10};
@@ -173,14 +168,11 @@ TEST_F(ProviderTest, ABoardAtItsPowerUpYearIsGivenTheYearOfItsDayOnceUntilTheClo
     EXPECT_EQ(poll()->toOffset, 15000000);
 }
 
-TEST_F(ProviderTest, CommandsAnswerAsDocumentedAndShutdownClosesTheBoard)
+// (What each command answers is checked on the DLL itself, tests/wine/tphost.)
+TEST_F(ProviderTest, ShutdownClosesTheBoardAndItsDriverHandles)
 {
-    EXPECT_EQ(provider.command(TPC_PollIntervalChanged, nullptr), S_OK);
-    EXPECT_EQ(provider.command(TPC_UpdateConfig, nullptr), S_OK);
-    EXPECT_EQ(provider.command(TPC_NetTopoChange, nullptr), S_OK);
-    EXPECT_EQ(provider.command(TPC_Query, nullptr), E_NOTIMPL);
+    EXPECT_TRUE(poll());
     EXPECT_EQ(provider.command(TPC_GetSamples, nullptr), E_INVALIDARG);
-    EXPECT_FALSE(poll(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), sizeof(TimeSample) - 1));
     EXPECT_GT(board.open_handles(), 0u);
     EXPECT_EQ(provider.command(TPC_Shutdown, nullptr), S_OK);
     EXPECT_EQ(board.open_handles(), 0u);

@@ -56,7 +56,6 @@ HRESULT WINAPI log_event(WORD, WCHAR *, WCHAR *message)
 
 HRESULT WINAPI samples_available() { return S_OK; }
 HRESULT WINAPI provider_status(SetProviderStatusInfo *) { return S_OK; }
-
 const char *setting(const char *name)
 {
     const char *value = std::getenv(name);
@@ -72,14 +71,11 @@ bool logged_once(const char *part)
 
 int main()
 {
-    using Open = HRESULT(WINAPI *)(WCHAR *, TimeProvSysCallbacks *, TimeProvHandle *);
-    using Command = HRESULT(WINAPI *)(TimeProvHandle, TimeProvCmd, TimeProvArgs);
-    using Close = HRESULT(WINAPI *)(TimeProvHandle);
-
     HMODULE dll = LoadLibraryA("tcr7750tp.dll");
-    auto open = reinterpret_cast<Open>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "TimeProvOpen")));
-    auto command = reinterpret_cast<Command>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "TimeProvCommand")));
-    auto close = reinterpret_cast<Close>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "TimeProvClose")));
+    auto find = [dll](const char *name) { return reinterpret_cast<void (*)()>(GetProcAddress(dll, name)); };
+    auto open = reinterpret_cast<decltype(&TimeProvOpen)>(find("TimeProvOpen"));
+    auto command = reinterpret_cast<decltype(&TimeProvCommand)>(find("TimeProvCommand"));
+    auto close = reinterpret_cast<decltype(&TimeProvClose)>(find("TimeProvClose"));
     check(dll && open && command && close, "tcr7750tp.dll loads and exports TimeProvOpen, TimeProvCommand, TimeProvClose");
     if (!dll || !open || !command || !close)
         return 1;
