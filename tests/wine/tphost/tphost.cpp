@@ -113,13 +113,13 @@ int main()
         for (const TimeSample &s : samples) {
             // The simulator's board runs on the PC's clock, offset as set.
             const long long expected = offsetMs * 10000, tolerance = 200000; // 20 ms
-            check(s.toOffset > expected - tolerance && s.toOffset < expected + tolerance,
-                  "offset board - PC " + std::to_string(s.toOffset) + " (100 ns) near " + std::to_string(expected));
-            check(s.toDelay >= 0 && s.toDelay < 500000 && s.tpDispersion >= static_cast<unsigned __int64>(s.toDelay / 2),
-                  "delay " + std::to_string(s.toDelay) + ", dispersion " + std::to_string(s.tpDispersion));
-            check(s.dwSize == sizeof s && s.dwRefid == 0x49524947 && s.nStratum == 0 && s.dwTSFlags == TSF_Hardware &&
-                      std::wcscmp(s.wszUniqueName, L"TCR7750 IRIG-B board") == 0,
-                  "a hardware reference clock, IRIG, stratum 0, named");
+            check(s.toOffset > expected - tolerance && s.toOffset < expected + tolerance && s.toDelay >= 0 &&
+                      s.toDelay < 500000 && s.tpDispersion >= static_cast<unsigned __int64>(s.toDelay / 2) &&
+                      s.dwSize == sizeof s && s.dwRefid == 0x49524947 && s.nStratum == 0 &&
+                      s.dwTSFlags == TSF_Hardware && std::wcscmp(s.wszUniqueName, L"TCR7750 IRIG-B board") == 0,
+                  "offset board - PC " + std::to_string(s.toOffset) + " (100 ns) near " + std::to_string(expected) +
+                      ", delay " + std::to_string(s.toDelay) + ", dispersion " + std::to_string(s.tpDispersion) +
+                      "; a hardware reference clock IRIG, stratum 0, named");
         }
         if (year)
             check(logged.size() == 2 && logged[0].find("shows the year " + std::string(year)) != std::string::npos,
