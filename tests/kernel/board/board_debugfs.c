@@ -132,7 +132,7 @@ static const struct file_operations log_fops = {
 
 void board_add_files(struct board *b)
 {
-	char name[24];
+	char name[32];
 
 	if (b->index == 0)
 		snprintf(name, sizeof(name), "tcr7750_board");

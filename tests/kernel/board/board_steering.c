@@ -62,8 +62,6 @@ static int reach(struct board *b)
 	return err;
 }
 
-
-
 /* Does anybody serve the board's line? */
 static bool line_served(int irq)
 {
