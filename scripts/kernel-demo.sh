@@ -10,5 +10,5 @@ cd "$(dirname "$0")/.."
 [ -n "${TCR7750_SETUP_DONE:-}" ] || scripts/setup.sh
 echo "(booting the guest: QEMU emulates the CPU in software, 30 to 50 s)"
 echo "tcr7750_drv and the console tools in Debian's kernel under QEMU, the board emulated:"
-tests/kernel/guest-run --root "$(tests/kernel/peers pciutils pci.ids)" --add tests/kernel/demo -- \
+tests/kernel/guest-run --root "$(tests/kernel/peers pciutils pci.ids zlib1g)" --add tests/kernel/demo -- \
   sh demo $(date -u '+%Y %m %d %H %M %S')
