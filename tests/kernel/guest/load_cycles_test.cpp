@@ -30,10 +30,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Each load and unload evaluates the emulated PC's ACPI interrupt routing
-// (pci_enable_device, pci_disable_device), 0.2 s each under emulation: a
-// cycle takes about four times what it took on the kprobe board.
-constexpr int cycles = 60;
+constexpr int cycles = 200;
 constexpr int workers = 4;
 const char* driver_module = "/modules/tcr7750_drv.ko";
 const char* nodes[] = {TCR7750_DEVICE_PATH, TCR7750_DEVICE_PATH "-1", TCR7750_DEVICE_PATH "-2"};
