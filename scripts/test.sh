@@ -76,6 +76,13 @@ for target in i686-w64-mingw32:windows-x86 x86_64-w64-mingw32:windows-x64; do
     MAINICON,CLOCK_GREEN,CLOCK_YELLOW,CLOCK_RED 5.0.0.0 5.0.0.0 0x0409 1252
 done
 
+stage "QEMU with the board as a PCI device, for every kernel stage (sim/qemu/build-qemu)"
+qemu_log=$(mktemp)
+sim/qemu/build-qemu 2>&1 >/dev/null | tee "$qemu_log"
+built=$(sed -n 's/^qemu: .* total \([0-9]*\) s.*/\1/p' "$qemu_log")
+summary+=("         QEMU: $([ -n "$built" ] && echo "built fresh in $built s" || echo "cached, not built")")
+rm -f "$qemu_log"
+
 for kernel in $(tests/kernel/kernels); do
   stage "kernel module in QEMU, Debian's kernel $kernel (tests/kernel)"
   kernel_kit "$kernel" env TCR7750_KERNEL="$kernel" tests/kernel/run

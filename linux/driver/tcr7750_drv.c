@@ -181,6 +181,12 @@ static irqreturn_t tcr7750_irqtrt(int line, void *cookie)
 
 	if (status & ST_PERIODIC_IRQ) {
 		tcr7750_update_control(0, 0, CTL_PERIODIC_ACK);
+		/*
+		 * The write is posted: read back so that it reaches the board, and
+		 * the board lowers its line, before the end of interrupt; else the
+		 * line, still up, brings the handler straight back.
+		 */
+		ioread16(controlreg);
 	} else {
 		/* Reading the time stamps is what acknowledges them. */
 		struct tcr7750_timestamps ts;
@@ -972,6 +978,7 @@ static void tcr7750_remove(struct pci_dev *pdev)
 	 * Also what undoes a clock client's arming when the load fails late.
 	 */
 	tcr7750_update_control(CTL_ENABLE_MASK, 0, CTL_PERIODIC_ACK);
+	ioread16(controlreg); /* the posted write on the board before the handler goes */
 	release_interrupt();
 	pci_iounmap(pdev, baseAddress);
 	pci_release_region(pdev, TCR7750_PCI_BAR);
