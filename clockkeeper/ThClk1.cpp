@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "Main1.h"
+#include "board_year.h"
 #include "tcr7750.h"
 #include "tcr7750_regs.h"
 
@@ -106,12 +107,19 @@ ThClkVerify::ThClkVerify(int Interval, TPanel* PnlStatus, TPanel* PnlLock, TPane
 void ThClkVerify::ReadBoard()
 {
     ReadResult = GetBoardDateTime(&BoardTime, &DayOfYear, &Microseconds, &BoardStatus);
+    // Without a frame the board's day means nothing; the display says so.
+    YearTrusted = true;
+    if (ReadResult == 0 && (BoardStatus & ST_FRAME_OK)) {
+        SYSTEMTIME pcClock{};
+        Os().GetSystemTime(&pcClock);
+        YearTrusted = tcr7750::board_year_trusted(DayOfYear, BoardTime, tcr7750::utc_second_of(pcClock));
+    }
 }
 
 bool ThClkVerify::UpdateDue(std::uint32_t ticks) const
 {
     return ReadResult == 0 && static_cast<std::int64_t>(ticks) >= Interval &&
-           (BoardStatus & (ST_FRAME_OK | ST_RISE_CAPTURED)) == ST_FRAME_OK;
+           (BoardStatus & (ST_FRAME_OK | ST_RISE_CAPTURED)) == ST_FRAME_OK && YearTrusted;
 }
 
 void ThClkVerify::Execute()
@@ -125,7 +133,7 @@ void ThClkVerify::Execute()
         ReadBoard();
         if (UpdateDue(ticks)) {
             ReadBoard();  // the freshest time for the clock; a failure keeps the first read's
-            if (SetSystemClock(BoardTime))
+            if (YearTrusted && SetSystemClock(BoardTime))
                 ticks = 0;
         }
         Synchronize([this] { UpdateDisplay(); });
@@ -146,12 +154,15 @@ void ThClkVerify::UpdateDisplay()
         return;
     }
     if (BoardStatus & ST_FRAME_OK) {
+        // A good frame on a board whose year is not its day's (one just
+        // powered up): the board panel dark green as for a board without a
+        // usable time, the red clock, and the clock is not set.
         if (shown) {
-            PnlStatus->SetColor(clLime);
+            PnlStatus->SetColor(YearTrusted ? clLime : clGreen);
             PnlLock->SetColor(clLime);
             Form1->LblReceiver->SetCaption("");
         }
-        ShowTrayIconIfChanged(*Image1);
+        ShowTrayIconIfChanged(YearTrusted ? *Image1 : *Image3);
     } else {
         if (shown) {
             PnlStatus->SetColor(clGreen);

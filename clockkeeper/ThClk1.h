@@ -1,7 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 // The clock keeper's worker: once a second it reads the board, has the
 // window thread show the result, and every Interval ticks with a good frame
-// sets the PC's clock to the board's time.  Also the clock-setting sequence
+// sets the PC's clock to the board's time, unless the board shows a year
+// other than the one its day belongs to.  Also the clock-setting sequence
 // that the window's Force update command shares with it.
 #pragma once
 
@@ -53,6 +54,9 @@ private:
     SYSTEMTIME BoardTime{};
     std::uint16_t DayOfYear = 0;
     std::uint32_t Microseconds = 0;
+    // The board shows the year its day belongs to by the PC's clock
+    // (board_year.h); the clock is never set to another.
+    bool YearTrusted = true;
 
     void ReadBoard();
     bool UpdateDue(std::uint32_t ticks) const;

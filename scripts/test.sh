@@ -58,6 +58,11 @@ for folder in boardlib sim-dll; do
   scripts/check_dll_exports.sh i686-w64-mingw32 "build/windows-x86/$folder"
   scripts/check_dll_exports.sh x86_64-w64-mingw32 "build/windows-x64/$folder"
 done
+# The Windows Time provider: the three names the service asks for, undecorated.
+for dll in build/windows-{x86,x64}/{timeprovider,sim-dll}/tcr7750tp.dll; do
+  exports=$(objdump -p "$dll" | sed -n '/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | tr '\n' ' ')
+  [ "$exports" = "TimeProvClose TimeProvCommand TimeProvOpen " ] || { echo "$dll exports: $exports" >&2; exit 1; }
+done
 probedesk_imports=(OpenBoard CloseBoard GetBoardStatus GetBoardDateTime GetTD GetTDEx GetH0 GetBoardVersion
   SetBoardInitialYear SetIrigMode GetBoardTimestamp EnableTimestampInterrupt EnablePeriodicInterrupt
   WaitForTimestampInterrupt WaitForPeriodicInterrupt DisableBoardInterrupts)
@@ -73,6 +78,13 @@ done
 
 stage "kernel module review: W=1 for amd64, i386 and arm64, sparse, checkpatch --strict, Coccinelle (scripts/kernel-review.sh)"
 scripts/kernel-review.sh
+
+stage "QEMU with the board as a PCI device, for every kernel stage (sim/qemu/build-qemu)"
+qemu_log=$(mktemp)
+sim/qemu/build-qemu 2>&1 >/dev/null | tee "$qemu_log"
+built=$(sed -n 's/^qemu: .* total \([0-9]*\) s.*/\1/p' "$qemu_log")
+summary+=("         QEMU: $([ -n "$built" ] && echo "built fresh in $built s" || echo "cached, not built")")
+rm -f "$qemu_log"
 
 for kernel in $(tests/kernel/kernels); do
   stage "kernel module in QEMU, Debian's kernel $kernel (tests/kernel)"
@@ -92,6 +104,7 @@ cmake --preset linux-release
 cmake --build --preset linux-release
 build/linux-release/bench/model_bench --benchmark_min_time=0.2
 build/linux-release/bench/boardlib_bench --benchmark_min_time=0.2
+build/linux-release/bench/timekeeping_bench
 # A host thread for each virtual CPU: a wake-up across CPUs is timed as it
 # happens on a machine, not after the other CPU's turn on one host thread.
 TCR7750_GUEST_ACCEL=tcg,thread=multi \

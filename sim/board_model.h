@@ -3,8 +3,8 @@
  * Register-level model of the TCR7750 board.
  *
  * One small C core with no dependencies: it runs in user space (under the
- * simulated WinDriver, in tests and demos) and inside the Linux kernel (as a
- * test board behind the real driver).  The host owns the memory of the model
+ * simulated WinDriver, in tests and demos) and inside QEMU (as the kernel
+ * kit's board device behind the real driver, sim/qemu/).  The host owns the memory of the model
  * and drives its time; the model never allocates, sleeps or locks.
  *
  * Time.  By default time is virtual: it moves only when the host calls

@@ -194,3 +194,30 @@ TEST_F(WorkerTest, AFailedPrivilegeReleaseComesAfterTheClockChangeAndTheCounterR
 }
 
 }  // namespace
+
+namespace {
+
+// A board just powered up shows its power-up year: the worker never sets the
+// clock to it, and says so as for a board without a usable time; the year
+// its day belongs to (the next, just after New Year) is taken.
+TEST_F(WorkerTest, TheClockIsNeverSetToAYearTheBoardWasNotGiven)
+{
+    os.systemTime = {2025, 5, 6, 2, 12, 0, 0, 0};
+    board.set_datetime(datetime(2008, 5, 1, 12, 0, 5, 0));  // day 122 in 2008, 2 May 2025's day
+    StartWithInterval(1);
+    EXPECT_EQ(TicksWithClockUpdates(5), std::vector<int>{});
+    EXPECT_EQ(form->PnlStatus->Color(), clGreen);
+    EXPECT_EQ(form->PnlLock->Color(), clLime);
+    EXPECT_EQ(TrayIconsSent(), std::vector<HICON>{Red()});
+    form->BtnMajClk->Click();  // the operator's override
+    ASSERT_EQ(os.TimesSet().size(), 1u);
+    EXPECT_EQ(os.TimesSet()[0].wYear, 2008);
+
+    os.systemTime = {2025, 12, 3, 31, 23, 59, 59, 900};
+    board.set_datetime(datetime(2026, 1, 1, 0, 0, 0, 500000));
+    EXPECT_EQ(TicksWithClockUpdates(1), std::vector<int>{1});
+    EXPECT_EQ(os.TimesSet().back().wYear, 2026);
+    EXPECT_EQ(form->PnlStatus->Color(), clLime);
+}
+
+}  // namespace

@@ -1,89 +1,181 @@
 // SPDX-License-Identifier: GPL-2.0-only
 /*
- * tcr7750_board: a simulated TCR7750 for the kernel test kit.  Test use only.
+ * The guest side of the kit's test board.  The board itself is a PCI device
+ * of the emulator (sim/qemu/tcr7750_pci.c) that the driver binds as any
+ * card; this module binds nothing.  It finds every board through a PCI bus
+ * notifier, gives each one its debugfs files (board_debugfs.c) and passes
+ * the tests' commands to the device's steering window (board_steering.c).
+ * A board's files go when its device goes (sysfs remove, the emulator's
+ * device_del) and come back with it (rescan, device_add): the first board
+ * found takes tcr7750_board/, the next ones tcr7750_board.1/, .2/ ..., each
+ * the lowest number free.
  *
- * The board the real PCI core finds:
- *  - a synthetic PCI root bus (domain 0x10000) whose configuration accessors
- *    answer for one device, 0x9010:0xCB01, with BAR 0 on the page reserved by
- *    "memmap=4K$0x20000000" and the interrupt-line byte at 0x3C (board_bus.c);
- *  - an interrupt line of its own (a level-triggered line with an end of
- *    interrupt), raised with generic_handle_irq_safe() from a hard
- *    high-resolution timer whenever the model asserts it; besides it a spare line (for "irq=" tests) and a busy one,
- *    held without sharing (a request for it is refused) (board_lines.c);
- *  - the board model of sim/board_model.c behind the registers, fed by
- *    kprobes on the kernel's MMIO accessors (board_registers.c), in virtual
- *    time or following the kernel clock (board_realtime.c).
- *
- * Tests drive the board through debugfs (board_debugfs.c).
- *
- * This file holds the model and its lock and loads and unloads the module.
+ * It also holds two interrupt lines for the driver's "irq=" tests: a spare
+ * one nobody raises, and a busy one held without sharing, so that
+ * requesting it is refused.
  */
+#include <linux/debugfs.h>
+#include <linux/interrupt.h>
+#include <linux/irq.h>
 #include <linux/module.h>
+#include <linux/slab.h>
 
 #include "board.h"
+#include "tcr7750_regs.h"
 
 MODULE_LICENSE("GPL");
-MODULE_DESCRIPTION("Simulated TCR7750 board for the kernel tests");
+MODULE_DESCRIPTION("Steering of the emulator's TCR7750 boards for the kernel tests");
 
-struct tcr7750_model board_model;
-struct tcr7750_access board_access_log[LOG_CAPACITY];
-DEFINE_RAW_SPINLOCK(board_model_lock);
+#define MAX_BOARDS 16
 
-void reset_board(void)
+int spare_irq = -1, busy_irq = -1;
+
+static LIST_HEAD(boards);
+static DEFINE_MUTEX(boards_lock);
+
+static bool is_board(struct pci_dev *pdev)
 {
-	tcr7750_model_init(&board_model);
-	tcr7750_model_set_log(&board_model, board_access_log, LOG_CAPACITY);
-	tcr7750_model_set_line_handler(&board_model, on_line_change, NULL);
-	config_line = first_irq + LINE_BOARD;
-	config_line_error = false;
-	hold_next_irq_write(0);
-	advance_on_read(0, 0, 0);
-	refresh_page();
+	return pdev->vendor == TCR7750_PCI_VENDOR_ID && pdev->device == TCR7750_PCI_DEVICE_ID;
+}
+
+static struct board *find_board(struct pci_dev *pdev)
+{
+	struct board *b;
+
+	list_for_each_entry(b, &boards, node)
+		if (b->pdev == pdev)
+			return b;
+	return NULL;
+}
+
+static unsigned int free_index(void)
+{
+	DECLARE_BITMAP(used, MAX_BOARDS) = { 0 };
+	struct board *b;
+
+	list_for_each_entry(b, &boards, node)
+		__set_bit(b->index, used);
+	return find_first_zero_bit(used, MAX_BOARDS);
+}
+
+static void add_board(struct pci_dev *pdev)
+{
+	struct board *b;
+	unsigned int index;
+
+	mutex_lock(&boards_lock);
+	index = free_index();
+	if (find_board(pdev) || index >= MAX_BOARDS)
+		goto out;
+	b = kzalloc(sizeof(*b), GFP_KERNEL);
+	if (!b)
+		goto out;
+	b->pdev = pci_dev_get(pdev);
+	b->index = index;
+	mutex_init(&b->command_lock);
+	mutex_init(&b->text_lock);
+	mutex_init(&b->map_lock);
+	board_add_files(b);
+	list_add_tail(&b->node, &boards);
+	dev_info(&pdev->dev, "tcr7750_board: steering in %pd\n", b->dir);
+out:
+	mutex_unlock(&boards_lock);
+}
+
+static void remove_board(struct board *b)
+{
+	list_del(&b->node);
+	debugfs_remove_recursive(b->dir); /* waits for the files' readers and writers */
+	board_unmap(b);
+	pci_dev_put(b->pdev);
+	kfree(b);
+}
+
+static int on_pci_event(struct notifier_block *nb, unsigned long action, void *data)
+{
+	struct pci_dev *pdev = to_pci_dev(data);
+	struct board *b;
+
+	if (!is_board(pdev))
+		return NOTIFY_DONE;
+	if (action == BUS_NOTIFY_ADD_DEVICE) {
+		add_board(pdev);
+	} else if (action == BUS_NOTIFY_DEL_DEVICE) {
+		mutex_lock(&boards_lock);
+		b = find_board(pdev);
+		if (b)
+			remove_board(b);
+		mutex_unlock(&boards_lock);
+	}
+	return NOTIFY_OK;
+}
+
+static struct notifier_block pci_events = { .notifier_call = on_pci_event };
+
+static irqreturn_t busy_line_handler(int line, void *cookie)
+{
+	return IRQ_NONE;
+}
+
+static int setup_lines(void)
+{
+	int err;
+
+	/* Owned by this module: a driver holding it keeps the module loaded. */
+	spare_irq = irq_alloc_descs(-1, 0, 1, NUMA_NO_NODE);
+	if (spare_irq < 0)
+		return spare_irq;
+	/* Owned by no module: this module holds it itself and stays removable. */
+	busy_irq = __irq_alloc_descs(-1, 0, 1, NUMA_NO_NODE, NULL, NULL);
+	if (busy_irq < 0) {
+		irq_free_descs(spare_irq, 1);
+		return busy_irq;
+	}
+	irq_set_chip_and_handler(spare_irq, &dummy_irq_chip, handle_simple_irq);
+	irq_set_chip_and_handler(busy_irq, &dummy_irq_chip, handle_simple_irq);
+	err = request_irq(busy_irq, busy_line_handler, 0, "tcr7750_board busy", &boards);
+	if (err) {
+		irq_free_descs(busy_irq, 1);
+		irq_free_descs(spare_irq, 1);
+	}
+	return err;
+}
+
+static void teardown_lines(void)
+{
+	free_irq(busy_irq, &boards);
+	irq_free_descs(busy_irq, 1);
+	irq_free_descs(spare_irq, 1);
 }
 
 static int __init board_init(void)
 {
+	struct pci_dev *pdev = NULL;
 	int err;
-
-	err = map_page();
-	if (err)
-		return err;
-	init_realtime();
 
 	err = setup_lines();
 	if (err)
-		goto fail_page;
-	reset_board();
-
-	err = hook_accessors();
-	if (err)
-		goto fail_lines;
-
-	err = add_root_bus();
-	if (err)
-		goto fail_probes;
-
-	create_debugfs();
-	pr_info("tcr7750_board: board on irq %d\n", first_irq + LINE_BOARD);
+		return err;
+	err = bus_register_notifier(&pci_bus_type, &pci_events);
+	if (err) {
+		teardown_lines();
+		return err;
+	}
+	while ((pdev = pci_get_device(TCR7750_PCI_VENDOR_ID, TCR7750_PCI_DEVICE_ID, pdev)))
+		add_board(pdev);
 	return 0;
-
-fail_probes:
-	unhook_accessors();
-fail_lines:
-	teardown_lines();
-fail_page:
-	unmap_page();
-	return err;
 }
 
 static void __exit board_exit(void)
 {
-	remove_debugfs();
-	remove_root_bus();
-	set_realtime(false);
-	unhook_accessors();
+	struct board *b, *next;
+
+	bus_unregister_notifier(&pci_bus_type, &pci_events);
+	mutex_lock(&boards_lock);
+	list_for_each_entry_safe(b, next, &boards, node)
+		remove_board(b);
+	mutex_unlock(&boards_lock);
 	teardown_lines();
-	unmap_page();
 }
 
 module_init(board_init);

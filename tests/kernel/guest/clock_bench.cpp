@@ -7,9 +7,9 @@
 //
 //   clock_bench [seconds]
 //
-// Every register access in the guest passes through the test board's
-// kprobes, so absolute times are those of the simulation under software
-// emulation; the ratio is the meaningful part.
+// Every register access in the guest traps into the emulator's board
+// device, so absolute times are those of software emulation; the ratio is
+// the meaningful part.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -160,7 +160,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "clock_bench: no PTP clock\n");
         return 1;
     }
-    std::printf("board PTP clock %s (simulated board: every register access goes through its kprobes)\n",
+    std::printf("board PTP clock %s (the emulator's board: every register access traps into QEMU)\n",
                 phc.path().c_str());
     reading_window(phc);
     reads_per_reading(phc);

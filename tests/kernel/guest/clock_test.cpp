@@ -27,7 +27,6 @@ using namespace guest;
 namespace {
 
 constexpr int64_t ns_per_s = 1'000'000'000;
-using board::pci_device;
 
 void run_on(pid_t task, int cpu)
 {
@@ -170,7 +169,7 @@ protected:
 TEST_F(ClockTest, RegisteredUnderThePciDeviceWithOneChannelAndNoAdjustment)
 {
     EXPECT_EQ(read_attribute(phc.sysfs() + "/clock_name"), TCR7750_CLOCK_NAME);
-    EXPECT_EQ(std::filesystem::canonical(phc.sysfs() + "/device"), std::filesystem::canonical(pci_device));
+    EXPECT_EQ(std::filesystem::canonical(phc.sysfs() + "/device"), std::filesystem::canonical(board::pci_device()));
 
     ptp_clock_caps caps{};
     ASSERT_EQ(ioctl(phc.fd(), PTP_CLOCK_GETCAPS, &caps), 0);
@@ -269,8 +268,21 @@ TEST_F(ClockTest, InRealTimeNoReadingIsBeforeTheOneBefore)
     std::thread other([&] { read_in_a_row(second); });
     read_in_a_row(first);
     other.join();
+    // Then 960 readings of PTP_SYS_OFFSET_EXTENDED back to back on one CPU.
+    std::vector<int64_t> pinned;
+    std::thread([&] {
+        cpu_set_t cpu;
+        CPU_ZERO(&cpu);
+        CPU_SET(0, &cpu);
+        sched_setaffinity(0, sizeof cpu, &cpu);
+        std::vector<Phc::Sample> samples;
+        for (int i = 0; i < 40 && phc.samples(24, samples) == 0; i++)
+            for (const Phc::Sample& sample : samples)
+                pinned.push_back(sample.phc);
+    }).join();
+    EXPECT_EQ(pinned.size(), 960u);
     board::command("realtime 0");
-    for (const auto* readings : {&first, &second}) {
+    for (const auto* readings : {&first, &second, &pinned}) {
         size_t back = 0;
         int64_t most = 0;
         for (size_t i = 0; i < readings->size(); i++) {
@@ -426,10 +438,10 @@ TEST_F(ClockTest, TheCharacterDeviceTakesTheTimeStampInputOver)
 
 TEST_F(ClockTest, StatusAttributesShowTheBoard)
 {
-    auto attribute = [](const char* name) { return read_attribute(pci_device + "/" + name); };
+    auto attribute = [](const char* name) { return read_attribute(board::pci_device() + "/" + name); };
     for (const char* name : {"frame_ok", "error_code", "tfom", "irig_mode", "version", "status", "control"}) {
         struct stat st{};
-        ASSERT_EQ(stat((pci_device + "/" + name).c_str(), &st), 0) << name;
+        ASSERT_EQ(stat((board::pci_device() + "/" + name).c_str(), &st), 0) << name;
         EXPECT_EQ(st.st_mode & 0777, 0444u) << name;
     }
 
@@ -479,7 +491,7 @@ TEST(ClockLoadTest, UnloadTakesTheClockAndAttributesAwayEvenWhileItIsOpen)
     ASSERT_EQ(unload_driver(), 0) << "an open clock does not hold the module";
     EXPECT_EQ(clock.read_ns(), -ENODEV);
     EXPECT_FALSE(std::filesystem::exists(clock_dir));
-    EXPECT_FALSE(std::filesystem::exists(pci_device + "/frame_ok"));
+    EXPECT_FALSE(std::filesystem::exists(board::pci_device() + "/frame_ok"));
     EXPECT_EQ(board::state()["control"], "0x0000") << "unload leaves no interrupt enabled";
     ASSERT_EQ(load_driver(), 0);
     EXPECT_TRUE(Phc().is_open());

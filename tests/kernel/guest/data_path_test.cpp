@@ -95,7 +95,7 @@ TEST_F(DataPathTest, BlockingReadReturnsTheRecordAfterTheNextPeriodicInterrupt)
     EXPECT_EQ(r.day, 14);
     EXPECT_EQ(r.weekday, 4) << "a Thursday";
 
-    // The handler's acknowledge, then the record's reads in their order.
+    // The handler's acknowledge read back, then the record's reads in their order.
     std::vector<Access> expected{
         {'R', REG_STATUS, 2, ST_FRAME_OK | ST_PERIODIC_IRQ},
         {'W', REG_CONTROL, 2, CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK},
@@ -262,11 +262,10 @@ TEST_F(DataPathTest, InterruptOfAnotherDeviceIsNotHandled)
     int line = board::irq();
     // A threaded handler's result (PREEMPT_RT threads them all) is counted at
     // the line's next interrupt, so each count is read one interrupt later.
-    auto unhandled = [line] { return std::stoul(unhandled_interrupts(line).substr(std::string("unhandled ").size())); };
     board::command("irq 0x0008"); // the line's earlier interrupts are all counted now
     tcr7750_time record;
     ASSERT_EQ(device.read_record(record), static_cast<long>(sizeof record));
-    unsigned long before = unhandled();
+    unsigned long before = unhandled_count(line);
     // Frame good, nothing pending; all ones, as a read that no board answers.
     for (uint32_t status : {0x0001u, 0xFFFFu}) {
         board::clear_log();
@@ -277,10 +276,10 @@ TEST_F(DataPathTest, InterruptOfAnotherDeviceIsNotHandled)
     }
     board::command("irq 0x0008");
     EXPECT_EQ(device.poll_events(), readable);
-    EXPECT_EQ(unhandled(), before + 2) << "the kernel counted both unhandled";
+    EXPECT_EQ(unhandled_count(line), before + 2) << "the kernel counted both unhandled";
 
     board::command("irq 0x0008");
-    EXPECT_EQ(unhandled(), before + 2) << "the board's own interrupts are handled";
+    EXPECT_EQ(unhandled_count(line), before + 2) << "the board's own interrupts are handled";
 }
 
 TEST_F(DataPathTest, SignalEndsABlockedRead)

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <utility>
 #include <ctime>
@@ -27,8 +28,10 @@
 namespace guest {
 
 namespace {
-const std::string board_dir = "/sys/kernel/debug/tcr7750_board/";
-const char* board_module = "/modules/tcr7750_board.ko";
+std::string board_dir(int index)
+{
+    return "/sys/kernel/debug/tcr7750_board" + (index == 0 ? "" : "." + std::to_string(index)) + "/";
+}
 
 std::string read_text(const std::string& path)
 {
@@ -48,9 +51,9 @@ std::string to_string(const Access& a)
 
 namespace board {
 
-bool command(const std::string& line)
+bool command(const std::string& line, int index)
 {
-    int fd = open((board_dir + "command").c_str(), O_WRONLY);
+    int fd = open((board_dir(index) + "command").c_str(), O_WRONLY);
     if (fd < 0)
         return false;
     bool done = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
@@ -58,25 +61,25 @@ bool command(const std::string& line)
     return done;
 }
 
-std::map<std::string, std::string> state()
+std::map<std::string, std::string> state(int index)
 {
     std::map<std::string, std::string> facts;
-    std::istringstream in(read_text(board_dir + "state"));
+    std::istringstream in(read_text(board_dir(index) + "state"));
     std::string name, value;
     while (in >> name >> value)
         facts[name] = value;
     return facts;
 }
 
-uint64_t state_number(const std::string& name)
+uint64_t state_number(const std::string& name, int index)
 {
-    return std::strtoull(state()[name].c_str(), nullptr, 0);
+    return std::strtoull(state(index)[name].c_str(), nullptr, 0);
 }
 
 std::vector<Access> log()
 {
     std::vector<Access> accesses;
-    std::istringstream in(read_text(board_dir + "log"));
+    std::istringstream in(read_text(board_dir(0) + "log"));
     std::string line;
     while (std::getline(in, line)) {
         Access a{};
@@ -100,13 +103,60 @@ void clear_log()
     command("clear-log");
 }
 
-bool remove_from_bus() { return write_text(pci_device + "/remove", "1"); }
+bool remove_from_bus() { return write_text(pci_device() + "/remove", "1"); }
 
 int irq() { return static_cast<int>(state_number("irq")); }
 int spare_irq() { return static_cast<int>(state_number("spare_irq")); }
 int busy_irq() { return static_cast<int>(state_number("busy_irq")); }
 
+bool present(int index)
+{
+    return access(board_dir(index).c_str(), F_OK) == 0;
+}
+
+std::string pci_device(int index)
+{
+    return "/sys/bus/pci/devices/" + state(index)["pci"];
+}
+
+void remove_all()
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/sys/bus/pci/devices", error))
+        if (read_text(entry.path() / "vendor") == "0x9010\n" && read_text(entry.path() / "device") == "0xcb01\n")
+            write_text(entry.path() / "remove", "1");
+}
+
+void rescan()
+{
+    write_text("/sys/bus/pci/rescan", "1");
+}
+
 } // namespace board
+
+std::string emulator(const std::string& request)
+{
+    // The second serial port, raw: no echo, no line editing.
+    int fd = open("/dev/ttyS1", O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return "error no /dev/ttyS1";
+    termios raw{};
+    tcgetattr(fd, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(fd, TCSANOW, &raw);
+    tcflush(fd, TCIOFLUSH);
+    std::string line = request + "\n", answer;
+    if (write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
+        // The host answers once QEMU has done it (a removal: once the guest
+        // let the device go).
+        char c;
+        pollfd in{fd, POLLIN, 0};
+        while (::poll(&in, 1, 90'000) == 1 && read(fd, &c, 1) == 1 && c != '\n')
+            answer += c;
+    }
+    close(fd);
+    return answer.empty() ? "error no answer" : answer;
+}
 
 KernelLog::KernelLog() : fd_(open("/dev/kmsg", O_RDONLY | O_NONBLOCK))
 {
@@ -192,16 +242,6 @@ int remove_module(const std::string& name)
     return syscall(SYS_delete_module, name.c_str(), O_NONBLOCK) == 0 ? 0 : errno;
 }
 
-int load_board()
-{
-    return insert_module(board_module, "");
-}
-
-int unload_board()
-{
-    return remove_module("tcr7750_board");
-}
-
 int device_major()
 {
     std::istringstream in(read_text("/proc/devices"));
@@ -238,6 +278,11 @@ std::string unhandled_interrupts(int irq)
         if (name.starts_with("unhandled") || name.starts_with("last_unhandled"))
             result += name + " " + value + " ";
     return result;
+}
+
+unsigned long unhandled_count(int irq)
+{
+    return std::stoul(unhandled_interrupts(irq).substr(std::string("unhandled ").size()));
 }
 
 void fresh_driver(const std::string& parameters)

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: GPL-2.0-only */
-// What the guest programs share: the simulated board's debugfs controls, the
-// kernel log, loading and unloading the modules, and the device itself.
+// What the guest programs share: the test board's debugfs controls, the
+// emulator's requests, the kernel log, loading and unloading the modules,
+// and the device itself.
 #pragma once
 
 #include <atomic>
@@ -32,23 +33,31 @@ struct Access {
 std::string to_string(const Access& access);
 inline void PrintTo(const Access& access, std::ostream* out) { *out << to_string(access); } // for GoogleTest
 
-// The simulated board (tests/kernel/board), through its debugfs files.
+// The test board (sim/qemu, tests/kernel/board), through its debugfs files;
+// index 0 is the first board (tcr7750_board/), N the others (tcr7750_board.N/).
 namespace board {
 // Runs one board command; false when the board refused it.
-bool command(const std::string& line);
-std::map<std::string, std::string> state();
-uint64_t state_number(const std::string& name);
+bool command(const std::string& line, int index = 0);
+std::map<std::string, std::string> state(int index = 0);
+uint64_t state_number(const std::string& name, int index = 0);
 std::vector<Access> log();
 std::vector<Access> writes(); // the log's writes only
 void clear_log();
-// The board's PCI device in sysfs.
-inline const std::string pci_device = "/sys/bus/pci/devices/10000:00:00.0";
 // Takes the board off the bus (its "remove" file), as hot-unplug does.
 bool remove_from_bus();
 int irq();       // the board's interrupt line
 int spare_irq(); // an unused line that may be shared
 int busy_irq();  // a line held without sharing
+bool present(int index = 0);
+std::string pci_device(int index = 0); // /sys/bus/pci/devices/<its address>
+// Every board removed through sysfs, and found again by a rescan.
+void remove_all();
+void rescan();
 } // namespace board
+
+// Asks the emulator, through the host (tests/kernel/qmp-relay): "device_del
+// board1", "device_add board1".  Its answer: "ok" or "error ...".
+std::string emulator(const std::string& request);
 
 // One record of the kernel log.
 struct LogLine {
@@ -83,8 +92,6 @@ int unload_driver();
 bool driver_loaded();
 int insert_module(const std::string& path, const std::string& parameters); // 0 or errno
 int remove_module(const std::string& name);                                // 0 or errno
-int load_board();
-int unload_board();
 
 // The device's major number in /proc/devices, or -1.
 int device_major();
@@ -93,6 +100,7 @@ std::string interrupts_line(int irq);
 // What /proc/irq/N/spurious says of unhandled interrupts: it changes with
 // each interrupt that no handler claimed.
 std::string unhandled_interrupts(int irq);
+unsigned long unhandled_count(int irq); // its "unhandled" figure
 
 // A clean start: the board reset to its power-on registers, the driver
 // (re)loaded with these parameters, the access log empty.

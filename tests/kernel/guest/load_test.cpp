@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -33,8 +34,8 @@ protected:
     }
     void TearDown() override
     {
-        if (access("/sys/module/tcr7750_board", F_OK) != 0)
-            load_board();
+        if (!board::present())
+            board::rescan();
         fresh_driver();
     }
 
@@ -55,7 +56,13 @@ TEST_F(LoadTest, DefaultLoadLogsEachLineWithItsLevel)
     ASSERT_TRUE(resources);
     EXPECT_EQ(resources->level, info);
     // BAR 0 start and end, its flags, then the line the kernel routed.
-    EXPECT_EQ(resources->text.rfind("tcr7750 resources 20000000 200000FF ", 0), 0u) << resources->text;
+    std::ifstream bars(board::pci_device() + "/resource");
+    unsigned long long start = 0, end = 0;
+    bars >> std::hex >> start >> end;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "tcr7750 resources %llX %llX ", start, end);
+    EXPECT_EQ(end - start + 1, TCR7750_WINDOW_SIZE);
+    EXPECT_EQ(resources->text.rfind(expected, 0), 0u) << resources->text;
     EXPECT_TRUE(resources->text.ends_with(" IRQ " + std::to_string(board::irq()))) << resources->text;
 
     auto activation = log.find("tcr7750 : irq activation");
@@ -188,7 +195,7 @@ TEST_F(LoadTest, RefusedRequestLeavesTheDriverWithoutInterrupt)
 
 TEST_F(LoadTest, NoBoardFailsTheLoadAndLeavesNothing)
 {
-    ASSERT_EQ(unload_board(), 0);
+    board::remove_all();
     KernelLog log;
     EXPECT_EQ(insert_module("/modules/tcr7750_drv.ko", ""), ENODEV);
     auto error = log.find("tcr7750 pci get device error");
@@ -197,7 +204,7 @@ TEST_F(LoadTest, NoBoardFailsTheLoadAndLeavesNothing)
     EXPECT_EQ(error->level, alert);
     EXPECT_FALSE(driver_loaded());
     EXPECT_EQ(device_major(), -1);
-    EXPECT_EQ(load_board(), 0);
+    board::rescan();
     EXPECT_EQ(load_driver(), 0) << "a later load finds the board";
 }
 

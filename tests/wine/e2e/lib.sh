@@ -97,6 +97,17 @@ expect_between() {
   fi
 }
 
+# checks_from LINES: a check program's "ok"/"FAIL" lines as results.
+checks_from() {
+  local verdict what
+  while read -r verdict what; do
+    case $verdict in
+      ok) pass "$what" ;;
+      FAIL) fail "$what" ;;
+    esac
+  done <<<"$1"
+}
+
 now_ms() {
   echo $(($(date +%s%N) / 1000000))
 }

@@ -4,8 +4,9 @@
 # no xdotool or imagemagick there: the tray is worked through its callback
 # message and screenshots are the display's frame buffer, cut on the host).
 #
-#   checks.sh SETUP.exe     (beside it: the programs, uidriver.exe, lib.sh,
-#                            horalign.sh and the DLLs in sim/ and prod/)
+#   checks.sh SETUP.exe     (beside it: the programs, uidriver.exe, tphost.exe,
+#                            lib.sh, horalign.sh, timeprovider.sh and the
+#                            DLLs in sim/ and prod/)
 # Only what depends on the build is checked here; tests/wine/run-e2e holds
 # the programs' whole scenarios.
 set -u
@@ -21,8 +22,11 @@ PRODUCTION_DLL=$HERE/prod/tcr7750.dll
 HORALIGN_EXE=$HERE/horalign.exe
 PROBEDESK_EXE=$HERE/probedesk.exe
 mkdir -p /out/shots /out/logs /out/run
+TPHOST_EXE=$HERE/tphost.exe
+TP_SIM_DLL=$HERE/sim/tcr7750tp.dll
 source ./lib.sh
 source ./horalign.sh
+source ./timeprovider.sh
 
 shot() {
   SHOT_NUMBER=$((SHOT_NUMBER + 1))
@@ -34,17 +38,6 @@ shot() {
 crop_window() {
   cp "$LAST_SHOT" "/out/shots/$1.xwd"
   ui rect "$2" >"/out/shots/$1.rect"
-}
-
-# checks_from LINES: dllcheck's "ok"/"FAIL" lines as results.
-checks_from() {
-  local verdict what
-  while read -r verdict what; do
-    case $verdict in
-      ok) pass "$what" ;;
-      FAIL) fail "$what" ;;
-    esac
-  done <<<"$1"
 }
 
 started=$(now_ms)
@@ -67,6 +60,9 @@ output=$(ui msgbox --timeout 15000 2>&1)
 expect_eq "OpenBoard's message box (caption, text, button)" "$output" $'Erreur\nNe peut ouvrir WinDriver!\nOK'
 wait "$PROGRAM_PID"
 expect_eq "OpenBoard returns -1" "$(tr -d '\r' </out/logs/dllcheck-prod.log)" "OpenBoard -1"
+
+echo "== the Windows Time provider (simulator build) driven as the time service does"
+timeprovider_scenario
 
 echo "== probedesk with the simulator DLL"
 W="TCR7750 DLL Test"
@@ -122,8 +118,12 @@ wait_exit "$PROGRAM_PID" "the program ended"
 echo "== the x86 installer in the 32-bit prefix"
 PARAMS='HKLM\SOFTWARE\Corvane\TCR7750\Params'
 INSTALLED='/tmp/prefix/drive_c/Program Files/TCR7750'
+PROVIDER='HKLM\SYSTEM\CurrentControlSet\Services\W32Time\TimeProviders\TCR7750'
 interval() {
   "$WINE" reg query "$PARAMS" /v Interval 2>/dev/null | tr -d '\r' | awk '$1 == "Interval" { print $3 }'
+}
+provider_dll() {
+  "$WINE" reg query "$PROVIDER" /v DllName 2>/dev/null | tr -d '\r' | sed -n 's/^ *DllName *REG_SZ *//p'
 }
 # start_installed: horalign from its installed folder, on the simulator DLL
 # (the production one never opens the board here, and the Interval is read
@@ -139,13 +139,14 @@ start_installed() {
 "$WINE" "$HERE/$SETUP" /S >/out/logs/setup.log 2>&1
 expect_eq "the silent installation ends with status 0" "$?" 0
 expect_eq "the programs under Program Files" "$(cd "$INSTALLED" 2>/dev/null && ls | tr '\n' ' ')" \
-  "horalign.exe probedesk.exe tcr7750.dll uninstall.exe "
+  "horalign.exe probedesk.exe tcr7750.dll tcr7750tp.dll uninstall.exe "
 expect_eq "Interval: the clock keeper's default" "$(interval)" 0x3c
 "$WINE" reg add "$PARAMS" /v Interval /t REG_DWORD /d "$HORALIGN_INTERVAL" /f >/dev/null 2>&1
 start_installed "installed"
 ui_check "it reads Interval" text "$W" EdInterval --equals "$HORALIGN_INTERVAL"
-"$WINE" "$HERE/$SETUP" /S >>/out/logs/setup.log 2>&1
-expect_eq "installed again over the running program: status 0" "$?" 0
+"$WINE" "$HERE/$SETUP" /S /KEEPER=w32time >>/out/logs/setup.log 2>&1
+expect_eq "installed again over the running program, Windows Time keeping the clock: status 0" "$?" 0
+expect_eq "the 32-bit time provider registered" "$(provider_dll)" 'C:\Program Files\TCR7750\tcr7750tp.dll'
 wait_exit "$PROGRAM_PID" "the installer closed the running horalign"
 expect_eq "Interval stays the user's" "$(interval)" "$(printf '0x%x' "$HORALIGN_INTERVAL")"
 start_installed "upgraded"
@@ -154,6 +155,7 @@ deadline=$(($(now_ms) + 30000))
 while [[ -e $INSTALLED ]] && (($(now_ms) < deadline)); do sleep 0.2; done
 wait_exit "$PROGRAM_PID" "the uninstaller closed the running horalign"
 expect_eq "the uninstaller removes the program folder" "$([[ -e $INSTALLED ]] || echo gone)" gone
+expect_eq "and the time provider's registration" "$(provider_dll)" ""
 expect_eq "Interval stays" "$(interval)" "$(printf '0x%x' "$HORALIGN_INTERVAL")"
 
 stop_programs
