@@ -562,14 +562,10 @@ Phc::Phc(bool set_year)
         Device device(O_NONBLOCK);
         tcr7750_time now{};
         if (device.read_record(now) == sizeof now) {
-            uint16_t year = now.year;
-            // Confirmed only with a good frame: the test's own status back afterwards.
-            bool bad = !(now.status & ST_FRAME_OK);
-            if (bad)
-                board::command("status 0x0001");
+            uint16_t year = now.year; // confirmed with a good frame, then the test's own status back
+            board::command("status " + std::to_string((now.status & ~ST_BOARD_IRQ) | ST_FRAME_OK));
             device.command(TCR7750_IOC_SET_YEAR, &year);
-            if (bad)
-                board::command("status " + std::to_string(now.status & ~ST_BOARD_IRQ));
+            board::command("status " + std::to_string(now.status & ~ST_BOARD_IRQ));
         }
     }
     std::error_code error;

@@ -146,8 +146,7 @@ uint64_t monotonic_ns();
 // A program run with its standard output and error on a pipe.
 class Process {
 public:
-    // traced: stopped by ptrace before it runs (stop_at, then detach);
-    // dropped_capability: one the program never has, root or not.
+    // traced: stopped by ptrace before it runs (stop_at, then detach); never dropped_capability.
     explicit Process(const std::vector<std::string>& argv, bool traced = false, int dropped_capability = -1);
     ~Process(); // kills it if it still runs
     Process(const Process&) = delete;
@@ -213,9 +212,8 @@ int64_t realtime_ns();
 // The board's PTP hardware clock: the /dev/ptpN whose clock_name is
 // TCR7750_CLOCK_NAME, opened read-write ("" and closed when there is none).
 // The driver serves no time before the board's year was confirmed: unless
-// told otherwise, the board's frame is made good and its own year set again
-// through the device, as the packages' udev rule sets one for a board with
-// its signal.
+// told otherwise, the board's own year is set again through the device with a
+// good frame, as the packages' udev rule sets one.
 class Phc {
 public:
     explicit Phc(bool set_year = true);
