@@ -982,14 +982,7 @@ static struct dentry *debug_root; /* tcr7750_drv/ in debugfs */
 /* The decoding the driver set, from the shadow. */
 static const char *irig_mode_text(struct tcr7750_board *board)
 {
-	switch (READ_ONCE(board->Ctlreg) & CTL_MODE_MASK) {
-	case CTL_MODE_AFNOR:
-		return TCR7750_IRIG_MODE_TEXT_AFNOR;
-	case CTL_MODE_TD:
-		return TCR7750_IRIG_MODE_TEXT_TD;
-	default:
-		return TCR7750_IRIG_MODE_TEXT_STANDARD;
-	}
+	return tcr7750_irig_mode_text(READ_ONCE(board->Ctlreg));
 }
 
 /* "2026-01-01 00:00:05" */

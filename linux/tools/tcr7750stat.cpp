@@ -94,18 +94,6 @@ std::string interrupt_in_use(const std::string& name)
     return "none";
 }
 
-const char* decoding(uint16_t control)
-{
-    switch (control & CTL_MODE_MASK) {
-    case CTL_MODE_AFNOR:
-        return TCR7750_IRIG_MODE_TEXT_AFNOR;
-    case CTL_MODE_TD:
-        return TCR7750_IRIG_MODE_TEXT_TD;
-    default:
-        return TCR7750_IRIG_MODE_TEXT_STANDARD;
-    }
-}
-
 std::string version_text(const uint8_t (&version)[REG_VERSION_SIZE])
 {
     std::string text;
@@ -183,7 +171,7 @@ int print_text(const Reading& r)
     std::printf("frame:        %s\n", r.frame_ok() ? "good" : "bad");
     std::printf("error code:   %u\n", r.error_code());
     std::printf("time quality: %u (TFOM)\n", r.tfom());
-    std::printf("decoding:     %s\n", decoding(r.control));
+    std::printf("decoding:     %s\n", tcr7750_irig_mode_text(r.control));
     std::printf("version:      %s\n", version_text(r.version).c_str());
     std::printf("interrupt:    %s\n", interrupt_in_use(r.sysfs.substr(r.sysfs.rfind('/') + 1)).c_str());
     if (r.td()) {
@@ -240,7 +228,7 @@ void print_json(const Reading& r)
                 "\"year\": %u, \"year_set\": %s, \"year_confirmed\": %s, \"frame_state\": %s, "
                 "\"frame_losses\": %s, \"frame_lost_seconds\": %s}\n",
                 quoted(r.device).c_str(), r.frame_ok() ? "\"good\"" : "\"bad\"", r.error_code(), r.tfom(),
-                quoted(decoding(r.control)).c_str(), quoted(version_text(r.version)).c_str(),
+                quoted(tcr7750_irig_mode_text(r.control)).c_str(), quoted(version_text(r.version)).c_str(),
                 quoted(interrupt_in_use(r.sysfs.substr(r.sysfs.rfind('/') + 1))).c_str(),
                 quoted(clock_device(r.sysfs)).c_str(), offset, r.record.year, flag("year_set").c_str(),
                 flag("year_confirmed").c_str(), quoted(r.attribute("frame_state")).c_str(),
@@ -284,7 +272,7 @@ std::string prometheus_text(const std::vector<Reading>& boards)
         add(2, r, std::to_string(r.error_code()));
         add(3, r, std::to_string(r.tfom()));
         for (const char* mode : {TCR7750_IRIG_MODE_TEXT_STANDARD, TCR7750_IRIG_MODE_TEXT_AFNOR, TCR7750_IRIG_MODE_TEXT_TD})
-            add(4, r, std::strcmp(mode, decoding(r.control)) == 0 ? "1" : "0", ",decoding=" + quoted(mode));
+            add(4, r, std::strcmp(mode, tcr7750_irig_mode_text(r.control)) == 0 ? "1" : "0", ",decoding=" + quoted(mode));
         if (r.has_time()) {
             char offset[32];
             std::snprintf(offset, sizeof offset, "%.9f", r.offset_s());
