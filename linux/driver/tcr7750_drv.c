@@ -93,7 +93,7 @@ struct edge_stamp {
  */
 struct board_watch {
 	struct delayed_work work;
-	struct mutex lock;
+	struct mutex lock;     /* the fields below, between the work and the readers */
 	bool lost;             /* the frame was bad at the last look */
 	bool gave_day;         /* the frame was good, with a day-of-year decoding */
 	time64_t lost_since;   /* UTC, while lost */
@@ -435,7 +435,8 @@ static bool decoding_has_no_time(struct tcr7750_board *board);
 /* The frame is good and the decoding gives a day of the year: a year can be checked against it. */
 static bool board_gives_day(struct tcr7750_board *board, u16 status)
 {
-	return !PCI_POSSIBLE_ERROR(status) && (status & ST_FRAME_OK) && !decoding_has_no_time(board);
+	return !PCI_POSSIBLE_ERROR(status) && (status & ST_FRAME_OK) &&
+	       !decoding_has_no_time(board);
 }
 
 /*
@@ -995,9 +996,14 @@ static int format_utc(char *buf, size_t size, time64_t seconds)
 			 t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
 }
 
-/* Milliseconds as "S.mmm". */
-#define SECONDS_FMT "%llu.%03u"
-#define SECONDS_ARG(ns) div_u64(ns, NSEC_PER_SEC), (unsigned int)(div_u64(ns, NSEC_PER_MSEC) % 1000)
+/* "12.345": seconds with milliseconds (no 64-bit division of a 32-bit kernel's own). */
+static int format_seconds(char *buf, size_t size, u64 ns)
+{
+	u32 ms;
+	u64 seconds = div_u64_rem(div_u64(ns, NSEC_PER_MSEC), MSEC_PER_SEC, &ms);
+
+	return scnprintf(buf, size, "%llu.%03u", seconds, ms);
+}
 
 /*
  * One look at the time code: REG_STATUS alone (it has no side effect; the
@@ -1015,7 +1021,9 @@ static void watch_time_code(struct tcr7750_board *board)
 	bool good = !PCI_POSSIBLE_ERROR(status) && (status & ST_FRAME_OK);
 	bool gives_day = board_gives_day(board, status);
 	const char *name = dev_name(&board->dev);
+	struct device *pci = &board->pdev->dev;
 	u64 now = ktime_get_ns();
+	char lost_for[24];
 	bool day_back;
 
 	mutex_lock(&watch->lock);
@@ -1025,15 +1033,15 @@ static void watch_time_code(struct tcr7750_board *board)
 		watch->lost_since_ns = now;
 		watch->losses++;
 		if (PCI_POSSIBLE_ERROR(status))
-			dev_warn(&board->pdev->dev, "%s: time code lost: the board does not answer\n", name);
+			dev_warn(pci, "%s: time code lost: the board does not answer\n", name);
 		else
-			dev_warn(&board->pdev->dev, "%s: time code lost, error code %u\n", name,
+			dev_warn(pci, "%s: time code lost, error code %u\n", name,
 				 (status & ST_ERROR_CODE) >> ST_ERROR_CODE_SHIFT);
 	} else if (good && watch->lost) {
 		watch->lost = false;
 		watch->lost_ns += now - watch->lost_since_ns;
-		dev_info(&board->pdev->dev, "%s: time code good again after " SECONDS_FMT " s\n", name,
-			 SECONDS_ARG(now - watch->lost_since_ns));
+		format_seconds(lost_for, sizeof(lost_for), now - watch->lost_since_ns);
+		dev_info(pci, "%s: time code good again after %s s\n", name, lost_for);
 	}
 	day_back = gives_day && !watch->gave_day;
 	watch->gave_day = gives_day;
@@ -1091,7 +1099,7 @@ static int summary_show(struct seq_file *s, void *unused)
 	struct ptp_system_timestamp sts = {};
 	struct timespec64 board_time, system_time;
 	u16 status, year;
-	char since[24];
+	char since[24], lost[24];
 	int err;
 
 	if (!window_get(board))
@@ -1105,8 +1113,9 @@ static int summary_show(struct seq_file *s, void *unused)
 	if (err) {
 		seq_printf(s, "%-14snone (%d)\n", "board time:", err);
 	} else {
-		system_time = ns_to_timespec64((timespec64_to_ns(&sts.pre_ts) +
-						timespec64_to_ns(&sts.post_ts)) / 2);
+		system_time = ns_to_timespec64(timespec64_to_ns(&sts.pre_ts) +
+					       ((timespec64_to_ns(&sts.post_ts) -
+						 timespec64_to_ns(&sts.pre_ts)) >> 1));
 		summary_time(s, "board time:", &board_time);
 		summary_time(s, "system time:", &system_time);
 		seq_printf(s, "%-14s%lld ns\n", "offset:",
@@ -1123,10 +1132,11 @@ static int summary_show(struct seq_file *s, void *unused)
 	seq_printf(s, "%-14s%u\n", "interrupts:", READ_ONCE(board->interrupt_count));
 	mutex_lock(&watch->lock);
 	format_utc(since, sizeof(since), watch->lost_since);
-	seq_printf(s, "%-14s%s%s%s, %u losses, " SECONDS_FMT " s lost\n", "watch:",
+	format_seconds(lost, sizeof(lost), watch_lost_ns(watch));
+	seq_printf(s, "%-14s%s%s%s, %u losses, %s s lost\n", "watch:",
 		   !watch_ms ? "off" : watch->lost ? "lost since " : "good",
 		   watch_ms && watch->lost ? since : "", watch_ms && watch->lost ? " UTC" : "",
-		   watch->losses, SECONDS_ARG(watch_lost_ns(watch)));
+		   watch->losses, lost);
 	mutex_unlock(&watch->lock);
 	return 0;
 }
@@ -1260,12 +1270,12 @@ static DEVICE_ATTR_RO(frame_losses);
 static ssize_t frame_lost_seconds_show(struct device *dev, struct device_attribute *attr, char *buf)
 {
 	struct board_watch *watch = &attribute_board(dev)->watch;
-	u64 lost;
+	char lost[24];
 
 	mutex_lock(&watch->lock);
-	lost = watch_lost_ns(watch);
+	format_seconds(lost, sizeof(lost), watch_lost_ns(watch));
 	mutex_unlock(&watch->lock);
-	return sysfs_emit(buf, SECONDS_FMT "\n", SECONDS_ARG(lost));
+	return sysfs_emit(buf, "%s\n", lost);
 }
 static DEVICE_ATTR_RO(frame_lost_seconds);
 
