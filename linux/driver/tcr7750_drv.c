@@ -171,11 +171,14 @@ static DEFINE_MUTEX(boards_lock);
 /*
  * The driver's log lines, each format with its level as printk takes it:
  * the first board's as the driver has always written them, a further
- * board's after its PCI device's name.
+ * board's after its PCI device's name, as dev_printk() writes it.
+ * dev_printk() itself knows no KERN_DEFAULT (it would log at a level of
+ * its own making), hence the level given here as a number.
  */
 static __printf(2, 3) void board_log(const struct tcr7750_board *board, const char *fmt, ...)
 {
-	char level[3] = "";
+	const struct device *dev = &board->pdev->dev;
+	int level = printk_get_level(fmt);
 	struct va_format vaf;
 	va_list args;
 
@@ -183,11 +186,10 @@ static __printf(2, 3) void board_log(const struct tcr7750_board *board, const ch
 	if (board->index == 0) {
 		vprintk(fmt, args);
 	} else {
-		if (printk_get_level(fmt))
-			memcpy(level, fmt, 2);
 		vaf.fmt = printk_skip_level(fmt);
 		vaf.va = &args;
-		dev_printk(level, &board->pdev->dev, "%pV", &vaf);
+		dev_printk_emit(level >= '0' && level <= '7' ? level - '0' : LOGLEVEL_DEFAULT, dev,
+				"%s %s: %pV", dev_driver_string(dev), dev_name(dev), &vaf);
 	}
 	va_end(args);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/netlink.h>
 #include <linux/userfaultfd.h>
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
+#include <sys/socket.h>
 #include <sys/user.h>
 #include <csignal>
 #include <sys/syscall.h>
@@ -78,10 +80,10 @@ uint64_t state_number(const std::string& name, int index)
     return std::strtoull(state(index)[name].c_str(), nullptr, 0);
 }
 
-std::vector<Access> log()
+std::vector<Access> log(int index)
 {
     std::vector<Access> accesses;
-    std::istringstream in(read_text(board_dir(0) + "log"));
+    std::istringstream in(read_text(board_dir(index) + "log"));
     std::string line;
     while (std::getline(in, line)) {
         Access a{};
@@ -105,7 +107,7 @@ void clear_log()
     command("clear-log");
 }
 
-bool remove_from_bus() { return write_text(pci_device() + "/remove", "1"); }
+bool remove_from_bus(int index) { return write_text(pci_device(index) + "/remove", "1"); }
 
 int irq() { return static_cast<int>(state_number("irq")); }
 int spare_irq() { return static_cast<int>(state_number("spare_irq")); }
@@ -194,6 +196,34 @@ std::optional<LogLine> KernelLog::find(const std::string& prefix)
         if (line.text.rfind(prefix, 0) == 0)
             return line;
     return std::nullopt;
+}
+
+Uevents::Uevents() : fd_(socket(AF_NETLINK, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT))
+{
+    sockaddr_nl kernel_events{};
+    kernel_events.nl_family = AF_NETLINK;
+    kernel_events.nl_groups = 1;
+    bind(fd_, reinterpret_cast<sockaddr*>(&kernel_events), sizeof kernel_events);
+}
+
+Uevents::~Uevents()
+{
+    close(fd_);
+}
+
+bool Uevents::seen(const std::string& action, const std::string& path_end)
+{
+    char message[8192];
+    ssize_t n;
+    // Each message starts "action@path", its variables follow.
+    while ((n = recv(fd_, message, sizeof message - 1, 0)) > 0) {
+        message[n] = '\0';
+        seen_.emplace_back(message);
+    }
+    for (const std::string& event : seen_)
+        if (event.starts_with(action + "@") && event.ends_with(path_end))
+            return true;
+    return false;
 }
 
 bool write_text(const std::string& path, const std::string& text)
@@ -292,7 +322,8 @@ void fresh_driver(const std::string& parameters)
 {
     if (driver_loaded())
         unload_driver();
-    board::command("reset");
+    for (int index = 0; board::present(index); index++)
+        board::command("reset", index);
     load_driver(parameters);
     board::clear_log();
 }
@@ -556,16 +587,17 @@ int64_t realtime_ns()
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-Phc::Phc(bool set_year)
+Phc::Phc(bool set_year, const std::string& node)
 {
     if (set_year) {
-        Device device(O_NONBLOCK);
+        Device device(O_NONBLOCK, node.c_str());
         tcr7750_time now{};
         if (device.read_record(now) == sizeof now) {
             uint16_t year = now.year; // confirmed with a good frame, then the test's own status back
-            board::command("status " + std::to_string((now.status & ~ST_BOARD_IRQ) | ST_FRAME_OK));
+            int index = node.find('.') == std::string::npos ? 0 : std::stoi(node.substr(node.rfind('.') + 1));
+            board::command("status " + std::to_string((now.status & ~ST_BOARD_IRQ) | ST_FRAME_OK), index);
             device.command(TCR7750_IOC_SET_YEAR, &year);
-            board::command("status " + std::to_string(now.status & ~ST_BOARD_IRQ));
+            board::command("status " + std::to_string(now.status & ~ST_BOARD_IRQ), index);
         }
     }
     std::error_code error;
@@ -573,7 +605,7 @@ Phc::Phc(bool set_year)
         std::ifstream name_file(entry.path() / "clock_name");
         std::string name;
         std::getline(name_file, name);
-        if (name == TCR7750_CLOCK_NAME) {
+        if (name == node.substr(node.rfind('/') + 1)) {
             path_ = "/dev/" + entry.path().filename().string();
             fd_ = open(path_.c_str(), O_RDWR);
             return;

@@ -40,11 +40,11 @@ namespace board {
 bool command(const std::string& line, int index = 0);
 std::map<std::string, std::string> state(int index = 0);
 uint64_t state_number(const std::string& name, int index = 0);
-std::vector<Access> log();
+std::vector<Access> log(int index = 0);
 std::vector<Access> writes(); // the log's writes only
 void clear_log();
 // Takes the board off the bus (its "remove" file), as hot-unplug does.
-bool remove_from_bus();
+bool remove_from_bus(int index = 0);
 int irq();       // the board's interrupt line
 int spare_irq(); // an unused line that may be shared
 int busy_irq();  // a line held without sharing
@@ -80,6 +80,23 @@ private:
     std::vector<LogLine> seen_;
 };
 
+// The kernel's device events (those udev reads) from the moment of
+// construction on.
+class Uevents {
+public:
+    Uevents();
+    ~Uevents();
+    Uevents(const Uevents&) = delete;
+    Uevents& operator=(const Uevents&) = delete;
+    // True once an event with this action came for a device whose path ends
+    // in path_end ("change", "/tcr7750/tcr7750").
+    bool seen(const std::string& action, const std::string& path_end);
+
+private:
+    int fd_;
+    std::vector<std::string> seen_; // "action@path"
+};
+
 // Writes text to a file (sysfs, procfs): false when refused.
 bool write_text(const std::string& path, const std::string& text);
 
@@ -102,7 +119,7 @@ std::string interrupts_line(int irq);
 std::string unhandled_interrupts(int irq);
 unsigned long unhandled_count(int irq); // its "unhandled" figure
 
-// A clean start: the board reset to its power-on registers, the driver
+// A clean start: every board reset to its power-on registers, the driver
 // (re)loaded with these parameters, the access log empty.
 void fresh_driver(const std::string& parameters = "");
 
@@ -209,14 +226,15 @@ private:
 // CLOCK_REALTIME in nanoseconds since the epoch.
 int64_t realtime_ns();
 
-// The board's PTP hardware clock: the /dev/ptpN whose clock_name is
-// TCR7750_CLOCK_NAME, opened read-write ("" and closed when there is none).
+// A board's PTP hardware clock: the /dev/ptpN whose clock_name is its
+// node's name (TCR7750_CLOCK_NAME for the first board), opened read-write
+// ("" and closed when there is none).
 // The driver serves no time before the board's year was confirmed: unless
 // told otherwise, the board's own year is set again through the device with a
 // good frame, as the packages' udev rule sets one.
 class Phc {
 public:
-    explicit Phc(bool set_year = true);
+    explicit Phc(bool set_year = true, const std::string& node = TCR7750_DEVICE_PATH);
     ~Phc();
     Phc(const Phc&) = delete;
     Phc& operator=(const Phc&) = delete;
