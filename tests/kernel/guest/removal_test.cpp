@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "guest_support.h"
@@ -14,12 +15,24 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The guest's hot-plug handling finds an added board a moment after QEMU.
+// The guest's hot-plug handling finds an added board a moment after QEMU,
+// and places its windows a moment after that: until then the board has
+// steering files but no window to steer through (its "resource" file shows
+// BAR 0 at address 0).
+bool ready(int index)
+{
+    if (!board::present(index))
+        return false;
+    std::ifstream resource(board::pci_device(index) + "/resource");
+    unsigned long long start = 0;
+    return static_cast<bool>(resource >> std::hex >> start) && start != 0;
+}
+
 bool appears(int index)
 {
-    for (int i = 0; i < 100 && !board::present(index); i++)
+    for (int i = 0; i < 100 && !ready(index); i++)
         std::this_thread::sleep_for(100ms);
-    return board::present(index);
+    return ready(index);
 }
 
 TEST(RemovalTest, AnUnboundBoardGoesAndComesBack)
