@@ -88,15 +88,19 @@ TEST_F(UnloadTest, FreesNothingWhenNoInterruptWasTaken)
     }
 }
 
-// A suspend to RAM and back, the emulator waking the machine once it has
-// suspended: the board loses its power and its registers with it, and
-// powers up again in the wake.
+// Suspend to RAM through the kernel's test mode "platform": every device
+// phase runs, so the PCI core puts the board in D3hot and brings it back to
+// D0, which powers the board up again; the machine itself does not sleep.
+// ("devices" stops before the phase that changes the power state; a real
+// sleep's wake resets the emulated chipset, whose interrupt routing the
+// guest, booted with acpi=noirq, never restores: later tests would get no
+// interrupt.)
 TEST_F(UnloadTest, ResumeGivesTheBoardItsSettingsBackAndWithholdsTimeUntilTheYear)
 {
     std::string states;
     std::getline(std::ifstream("/sys/power/state"), states);
-    if (states.find("mem") == states.npos)
-        GTEST_SKIP() << "no suspend to RAM in this kernel";
+    if (states.find("mem") == states.npos || access("/sys/power/pm_test", W_OK) != 0)
+        GTEST_SKIP() << "no suspend to RAM or no suspend test mode in this kernel";
     fresh_driver();
     Device device;
     uint16_t period = 25;
@@ -107,8 +111,10 @@ TEST_F(UnloadTest, ResumeGivesTheBoardItsSettingsBackAndWithholdsTimeUntilTheYea
     board::command("status 0x0001");
     ASSERT_GT(clock.read_ns(), 0);
     Uevents events;
-    ASSERT_EQ(emulator("system_wakeup"), "ok");
+    write_text("/sys/module/suspend/parameters/pm_test_delay", "0");
+    ASSERT_TRUE(write_text("/sys/power/pm_test", "platform"));
     EXPECT_TRUE(write_text("/sys/power/state", "mem"));
+    write_text("/sys/power/pm_test", "none");
     EXPECT_EQ(board::state_number("control_writes"), 1u) << "the board powered up, then the resume's write";
     EXPECT_EQ(board::state()["period"], "25");
     EXPECT_EQ(board::state()["control"], "0x0021");
