@@ -17,6 +17,7 @@
 #include <stddef.h>
 #endif
 
+#include "tcr7750_regs.h"
 #include "tcr7750_static_assert.h"
 
 #define TCR7750_DEVICE_NAME "tcr7750"     /* as listed in /proc/devices */
@@ -31,6 +32,19 @@
 #define TCR7750_IRIG_MODE_TEXT_STANDARD "standard"
 #define TCR7750_IRIG_MODE_TEXT_AFNOR    "afnor"
 #define TCR7750_IRIG_MODE_TEXT_TD       "td"
+
+/* The text of the decoding a control register value selects. */
+static inline const char *tcr7750_irig_mode_text(unsigned int control)
+{
+	switch (control & CTL_MODE_MASK) {
+	case CTL_MODE_AFNOR:
+		return TCR7750_IRIG_MODE_TEXT_AFNOR;
+	case CTL_MODE_TD:
+		return TCR7750_IRIG_MODE_TEXT_TD;
+	default:
+		return TCR7750_IRIG_MODE_TEXT_STANDARD;
+	}
+}
 
 /*
  * Commands.  Every command that moves data encodes the size 8, the width of a

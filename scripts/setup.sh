@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
   linux-headers-amd64 linux-image-amd64 qemu-system-x86 busybox-static cpio kmod strace
+  linux-source-6.1 sparse coccinelle ocaml-nox
   dpkg-dev meson pkg-config bzip2 libglib2.0-dev libpixman-1-dev libfdt-dev zlib1g-dev python3
   gcc-multilib g++-multilib
   wine64 xvfb imagemagick xdotool fonts-wine

@@ -76,6 +76,9 @@ for target in i686-w64-mingw32:windows-x86 x86_64-w64-mingw32:windows-x64; do
     MAINICON,CLOCK_GREEN,CLOCK_YELLOW,CLOCK_RED 5.0.0.0 5.0.0.0 0x0409 1252
 done
 
+stage "kernel module review: W=1 for amd64, i386 and arm64, sparse, checkpatch --strict, Coccinelle (scripts/kernel-review.sh)"
+scripts/kernel-review.sh
+
 stage "QEMU with the board as a PCI device, for every kernel stage (sim/qemu/build-qemu)"
 qemu_log=$(mktemp)
 sim/qemu/build-qemu 2>&1 >/dev/null | tee "$qemu_log"

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// annumset [year]: sets the board's initial year (2008 when absent).
+// annumset [-d DEVICE] [year]: sets the board's initial year (2008 when
+// absent); the board is /dev/tcr7750 unless DEVICE names another.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -7,11 +8,15 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "device_option.h"
 #include "tcr7750_ioctl.h"
 
 int main(int argc, char** argv)
 {
-    int device = open(TCR7750_DEVICE_PATH, O_RDWR);
+    const char* path = take_device_option(argc, argv, "annumset [-d DEVICE] [year]");
+    if (!path)
+        return 2;
+    int device = open(path, O_RDWR);
     if (device < 0) {
         std::puts("Device open error");
         std::exit(1);

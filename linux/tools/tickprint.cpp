@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// tickprint [period]: starts the board's periodic interrupt (period in tenths
-// of a second, 10 when absent) and prints the time record of every interrupt
-// until Ctrl-C, then switches the board's interrupts off.
+// tickprint [-d DEVICE] [period]: starts the board's periodic interrupt
+// (period in tenths of a second, 10 when absent) and prints the time record
+// of every interrupt until Ctrl-C, then switches the board's interrupts off.
+// The board is /dev/tcr7750 unless DEVICE names another.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "device_option.h"
 #include "tcr7750_ioctl.h"
 
 static volatile sig_atomic_t stop = 0;
@@ -21,6 +23,9 @@ static void terminate(int)
 
 int main(int argc, char** argv)
 {
+    const char* path = take_device_option(argc, argv, "tickprint [-d DEVICE] [period]");
+    if (!path)
+        return 2;
     stop = 0;
     struct sigaction action {};
     action.sa_handler = terminate;
@@ -35,7 +40,7 @@ int main(int argc, char** argv)
     sigprocmask(SIG_BLOCK, &interrupt, &waiting);
     sigdelset(&waiting, SIGINT);
 
-    int device = open(TCR7750_DEVICE_PATH, O_RDWR);
+    int device = open(path, O_RDWR);
     if (device < 0) {
         std::puts("Device open error");
         std::exit(1);

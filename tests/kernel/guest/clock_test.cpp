@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <linux/ptp_clock.h>
+#include <atomic>
 #include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -26,6 +27,57 @@ using namespace guest;
 namespace {
 
 constexpr int64_t ns_per_s = 1'000'000'000;
+
+void run_on(pid_t task, int cpu)
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    sched_setaffinity(task, sizeof set, &set);
+}
+
+// The clock's worker (the kernel thread named as its clock, "ptpN") kept
+// from running: moved to CPU 1, where a real-time thread spins, real-time
+// throttling off, until this ends.  The test runs on CPU 0 meanwhile.
+class StarvedWorker {
+public:
+    explicit StarvedWorker(const std::string& clock)
+    {
+        for (const auto& task : std::filesystem::directory_iterator("/proc")) {
+            std::string name;
+            std::getline(std::ifstream(task.path() / "comm"), name);
+            if (name == clock)
+                run_on(std::stoi(task.path().filename()), 1);
+        }
+        run_on(0, 0);
+        write_text("/proc/sys/kernel/sched_rt_runtime_us", "-1");
+        spinner_ = std::thread([this] {
+            run_on(0, 1);
+            sched_param fifo{1};
+            sched_setscheduler(0, SCHED_FIFO, &fifo);
+            spinning_ = true;
+            while (!stop_)
+                ;
+        });
+        while (!spinning_)
+            std::this_thread::yield();
+    }
+    ~StarvedWorker()
+    {
+        stop_ = true;
+        spinner_.join();
+        write_text("/proc/sys/kernel/sched_rt_runtime_us", "950000");
+        cpu_set_t all;
+        CPU_ZERO(&all);
+        CPU_SET(0, &all);
+        CPU_SET(1, &all);
+        sched_setaffinity(0, sizeof all, &all);
+    }
+
+private:
+    std::atomic<bool> stop_{false}, spinning_{false};
+    std::thread spinner_;
+};
 
 // A UTC date and time, as the board's "time" command takes it.
 struct BoardTime {
@@ -344,6 +396,22 @@ TEST_F(ClockTest, DisarmingClearsOnlyTheTimeStampEnable)
     board::command("edge fall");
     const BoardTime later{2024, 1, 2, 3, 4, 5, 6};
     EXPECT_EQ(next_event_after_edge_at(later, PTP_FALLING_EDGE), later.ns());
+}
+
+TEST_F(ClockTest, AnEdgeQueuedBeforeReArmingIsNeverDelivered)
+{
+    if (std::thread::hardware_concurrency() < 2)
+        GTEST_SKIP() << "needs two CPUs";
+    set_time({2024, 6, 1, 1, 0, 0, 0});
+    {
+        StarvedWorker starved(phc.path().substr(std::string("/dev/").size()));
+        ASSERT_EQ(arm(PTP_ENABLE_FEATURE | PTP_RISING_EDGE), 0);
+        board::command("edge rise"); // queued; the worker cannot date it yet
+        ASSERT_EQ(arm(0), 0);
+        ASSERT_EQ(arm(PTP_ENABLE_FEATURE | PTP_RISING_EDGE), 0);
+    }
+    const BoardTime later{2024, 6, 1, 2, 0, 0, 0};
+    EXPECT_EQ(next_event_after_edge_at(later, PTP_RISING_EDGE), later.ns()) << "the edge of the earlier arming";
 }
 
 TEST_F(ClockTest, TheCharacterDeviceTakesTheTimeStampInputOver)

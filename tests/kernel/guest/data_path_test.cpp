@@ -99,7 +99,7 @@ TEST_F(DataPathTest, BlockingReadReturnsTheRecordAfterTheNextPeriodicInterrupt)
     std::vector<Access> expected{
         {'R', REG_STATUS, 2, ST_FRAME_OK | ST_PERIODIC_IRQ},
         {'W', REG_CONTROL, 2, CTL_PERIODIC_ENABLE | CTL_PERIODIC_ACK},
-        {'R', REG_CONTROL, 2, CTL_PERIODIC_ENABLE},
+        {'R', REG_CONTROL, 2, CTL_PERIODIC_ENABLE}, // the acknowledge flushed before the end of interrupt
         {'R', REG_STATUS, 2, ST_FRAME_OK},
         {'R', REG_DAY_OF_YEAR, 2, 45},
         {'R', REG_YEAR, 2, 2008},
@@ -190,6 +190,25 @@ TEST_F(DataPathTest, InterruptWhileARecordIsCopiedIsKeptForTheNextRead)
     BlockedReader next(device);
     EXPECT_TRUE(next.done()) << "the next read takes it at once";
     advance_tenths(1); // wakes it, had it slept
+}
+
+TEST_F(DataPathTest, AFailedCopyGivesBackNoInterruptAnotherReaderTook)
+{
+    start_periodic(1);
+    advance_tenths(1);
+    StalledPage stalled;
+    BlockedCall failing([&] {
+        ssize_t n = read(device.fd(), stalled.page(), TCR7750_TIME_SIZE);
+        return n < 0 ? -errno : static_cast<long>(n);
+    });
+    ASSERT_TRUE(stalled.touched()); // the read's copy waits for its page
+    advance_tenths(1);
+    Device other;
+    tcr7750_time record{};
+    ASSERT_EQ(other.read_record(record), TCR7750_TIME_SIZE) << "takes both interrupts";
+    stalled.unmap();
+    EXPECT_EQ(failing.result(), -EFAULT);
+    EXPECT_EQ(device.poll_events(), 0) << "no interrupt is left for the next read";
 }
 
 TEST_F(DataPathTest, TimestampInterruptLatchesAllFourWords)

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-only
 #include "guest_support.h"
+#include "tcr7750_regs.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/netlink.h>
 #include <linux/userfaultfd.h>
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +16,10 @@
 #include <sstream>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/ptrace.h>
+#include <sys/socket.h>
+#include <sys/user.h>
 #include <csignal>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -29,11 +35,6 @@ namespace {
 std::string board_dir(int index)
 {
     return "/sys/kernel/debug/tcr7750_board" + (index == 0 ? "" : "." + std::to_string(index)) + "/";
-}
-
-void write_text(const std::string& path, const std::string& text)
-{
-    std::ofstream(path) << text;
 }
 
 std::string read_text(const std::string& path)
@@ -79,10 +80,10 @@ uint64_t state_number(const std::string& name, int index)
     return std::strtoull(state(index)[name].c_str(), nullptr, 0);
 }
 
-std::vector<Access> log()
+std::vector<Access> log(int index)
 {
     std::vector<Access> accesses;
-    std::istringstream in(read_text(board_dir(0) + "log"));
+    std::istringstream in(read_text(board_dir(index) + "log"));
     std::string line;
     while (std::getline(in, line)) {
         Access a{};
@@ -105,6 +106,8 @@ void clear_log()
 {
     command("clear-log");
 }
+
+bool remove_from_bus(int index) { return write_text(pci_device(index) + "/remove", "1"); }
 
 int irq() { return static_cast<int>(state_number("irq")); }
 int spare_irq() { return static_cast<int>(state_number("spare_irq")); }
@@ -195,6 +198,43 @@ std::optional<LogLine> KernelLog::find(const std::string& prefix)
     return std::nullopt;
 }
 
+Uevents::Uevents() : fd_(socket(AF_NETLINK, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT))
+{
+    sockaddr_nl kernel_events{};
+    kernel_events.nl_family = AF_NETLINK;
+    kernel_events.nl_groups = 1;
+    bind(fd_, reinterpret_cast<sockaddr*>(&kernel_events), sizeof kernel_events);
+}
+
+Uevents::~Uevents()
+{
+    close(fd_);
+}
+
+bool Uevents::seen(const std::string& action, const std::string& path_end)
+{
+    char message[8192];
+    ssize_t n;
+    // Each message starts "action@path", its variables follow.
+    while ((n = recv(fd_, message, sizeof message - 1, 0)) > 0) {
+        message[n] = '\0';
+        seen_.emplace_back(message);
+    }
+    for (const std::string& event : seen_)
+        if (event.starts_with(action + "@") && event.ends_with(path_end))
+            return true;
+    return false;
+}
+
+bool write_text(const std::string& path, const std::string& text)
+{
+    int fd = open(path.c_str(), O_WRONLY);
+    bool written = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (fd >= 0)
+        close(fd);
+    return written;
+}
+
 int default_log_level()
 {
     std::istringstream in(read_text("/proc/sys/kernel/printk"));
@@ -205,7 +245,8 @@ int default_log_level()
 
 int load_driver(const std::string& parameters)
 {
-    return WEXITSTATUS(std::system(("/modules/tcr7750_load " + parameters + " 2>/dev/null").c_str()));
+    // The time-code watch reads the status now and then: only where a test asks for it.
+    return WEXITSTATUS(std::system(("/modules/tcr7750_load watch_ms=0 " + parameters + " 2>/dev/null").c_str()));
 }
 
 int unload_driver()
@@ -281,7 +322,8 @@ void fresh_driver(const std::string& parameters)
 {
     if (driver_loaded())
         unload_driver();
-    board::command("reset");
+    for (int index = 0; board::present(index); index++)
+        board::command("reset", index);
     load_driver(parameters);
     board::clear_log();
 }
@@ -387,6 +429,15 @@ void StalledPage::release()
     ioctl(faults_, UFFDIO_COPY, &fill); // maps the page and wakes the copy
 }
 
+void StalledPage::unmap()
+{
+    munmap(page_, static_cast<size_t>(sysconf(_SC_PAGESIZE)));
+    page_ = nullptr;
+    close(faults_); // wakes the copy, which finds no page now
+    faults_ = -1;
+    released_ = true;
+}
+
 StalledPage::~StalledPage()
 {
     release();
@@ -396,13 +447,13 @@ StalledPage::~StalledPage()
         close(faults_);
 }
 
-CommandLockHolder::CommandLockHolder()
+StalledDump::StalledDump()
 {
     dump_ = std::async(std::launch::async, [page = stalled_.page()] { return Device().command(TCR7750_IOC_DUMP, page); });
     held_ = stalled_.touched(); // the command's copy touched the page
 }
 
-long CommandLockHolder::release()
+long StalledDump::release()
 {
     if (!dump_.valid())
         return -1;
@@ -417,7 +468,7 @@ uint64_t monotonic_ns()
     return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(now.tv_nsec);
 }
 
-Process::Process(const std::vector<std::string>& argv)
+Process::Process(const std::vector<std::string>& argv, bool traced, int dropped_capability)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -432,6 +483,10 @@ Process::Process(const std::vector<std::string>& argv)
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
+        if (traced)
+            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr); // stops at exec
+        if (dropped_capability >= 0)
+            prctl(PR_CAPBSET_DROP, dropped_capability); // out of the bounding set: not even root's exec gets it
         execv(args[0], args.data());
         _exit(127);
     }
@@ -501,6 +556,30 @@ int Process::interrupt()
     return wait();
 }
 
+bool Process::stop_at(const std::vector<long>& syscalls)
+{
+    int raw = 0;
+    // Every system call stops at its entry and its exit; the entry comes first.
+    while (waitpid(pid_, &raw, 0) == pid_ && WIFSTOPPED(raw)) {
+        user_regs_struct regs{};
+        ptrace(PTRACE_GETREGS, pid_, nullptr, &regs);
+#ifdef __x86_64__
+        long number = static_cast<long>(regs.orig_rax);
+#else
+        long number = regs.orig_eax;
+#endif
+        if (std::find(syscalls.begin(), syscalls.end(), number) != syscalls.end())
+            return true;
+        ptrace(PTRACE_SYSCALL, pid_, nullptr, nullptr);
+    }
+    return false;
+}
+
+void Process::detach()
+{
+    ptrace(PTRACE_DETACH, pid_, nullptr, nullptr);
+}
+
 int64_t realtime_ns()
 {
     timespec now{};
@@ -508,14 +587,17 @@ int64_t realtime_ns()
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-Phc::Phc(bool set_year)
+Phc::Phc(bool set_year, const std::string& node)
 {
     if (set_year) {
-        Device device(O_NONBLOCK);
+        Device device(O_NONBLOCK, node.c_str());
         tcr7750_time now{};
         if (device.read_record(now) == sizeof now) {
-            uint16_t year = now.year;
+            uint16_t year = now.year; // confirmed with a good frame, then the test's own status back
+            int index = node.find('.') == std::string::npos ? 0 : std::stoi(node.substr(node.rfind('.') + 1));
+            board::command("status " + std::to_string((now.status & ~ST_BOARD_IRQ) | ST_FRAME_OK), index);
             device.command(TCR7750_IOC_SET_YEAR, &year);
+            board::command("status " + std::to_string(now.status & ~ST_BOARD_IRQ), index);
         }
     }
     std::error_code error;
@@ -523,7 +605,7 @@ Phc::Phc(bool set_year)
         std::ifstream name_file(entry.path() / "clock_name");
         std::string name;
         std::getline(name_file, name);
-        if (name == TCR7750_CLOCK_NAME) {
+        if (name == node.substr(node.rfind('/') + 1)) {
             path_ = "/dev/" + entry.path().filename().string();
             fd_ = open(path_.c_str(), O_RDWR);
             return;

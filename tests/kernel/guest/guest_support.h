@@ -40,9 +40,11 @@ namespace board {
 bool command(const std::string& line, int index = 0);
 std::map<std::string, std::string> state(int index = 0);
 uint64_t state_number(const std::string& name, int index = 0);
-std::vector<Access> log();
+std::vector<Access> log(int index = 0);
 std::vector<Access> writes(); // the log's writes only
 void clear_log();
+// Takes the board off the bus (its "remove" file), as hot-unplug does.
+bool remove_from_bus(int index = 0);
 int irq();       // the board's interrupt line
 int spare_irq(); // an unused line that may be shared
 int busy_irq();  // a line held without sharing
@@ -78,6 +80,26 @@ private:
     std::vector<LogLine> seen_;
 };
 
+// The kernel's device events (those udev reads) from the moment of
+// construction on.
+class Uevents {
+public:
+    Uevents();
+    ~Uevents();
+    Uevents(const Uevents&) = delete;
+    Uevents& operator=(const Uevents&) = delete;
+    // True once an event with this action came for a device whose path ends
+    // in path_end ("change", "/tcr7750/tcr7750").
+    bool seen(const std::string& action, const std::string& path_end);
+
+private:
+    int fd_;
+    std::vector<std::string> seen_; // "action@path"
+};
+
+// Writes text to a file (sysfs, procfs): false when refused.
+bool write_text(const std::string& path, const std::string& text);
+
 // The level printk gives a line that names none.
 int default_log_level();
 
@@ -97,7 +119,7 @@ std::string interrupts_line(int irq);
 std::string unhandled_interrupts(int irq);
 unsigned long unhandled_count(int irq); // its "unhandled" figure
 
-// A clean start: the board reset to its power-on registers, the driver
+// A clean start: every board reset to its power-on registers, the driver
 // (re)loaded with these parameters, the access log empty.
 void fresh_driver(const std::string& parameters = "");
 
@@ -141,7 +163,8 @@ uint64_t monotonic_ns();
 // A program run with its standard output and error on a pipe.
 class Process {
 public:
-    explicit Process(const std::vector<std::string>& argv);
+    // traced: stopped by ptrace before it runs (stop_at, then detach); never dropped_capability.
+    explicit Process(const std::vector<std::string>& argv, bool traced = false, int dropped_capability = -1);
     ~Process(); // kills it if it still runs
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -153,6 +176,10 @@ public:
     int wait();              // the exit status, or 128 + the signal that ended it;
                              // killed after 5 s
     int interrupt();         // SIGINT, then wait()
+    // A traced program run on to the entry of its first system call of one
+    // of these numbers (of its own ABI), where it stays stopped.
+    bool stop_at(const std::vector<long>& syscalls);
+    void detach(); // lets it run on, untraced
 
 private:
     pid_t pid_ = -1;
@@ -172,6 +199,7 @@ public:
     void* page() const { return page_; }
     bool touched(int timeout_ms = 2000) const; // a copy waits in it now
     void release();                            // maps the page: the copy goes on
+    void unmap();                              // the waiting copy fails
 
 private:
     int faults_ = -1; // the userfaultfd
@@ -179,14 +207,13 @@ private:
     bool released_ = false;
 };
 
-// Holds the driver's command lock: a dump into a stalled page keeps that
-// command in its copy until release().
-class CommandLockHolder {
+// A dump whose copy to the caller waits in a stalled page until release().
+class StalledDump {
 public:
-    CommandLockHolder(); // returns once the copy waits, or 2 s passed
-    CommandLockHolder(const CommandLockHolder&) = delete;
-    CommandLockHolder& operator=(const CommandLockHolder&) = delete;
-    ~CommandLockHolder() { release(); }
+    StalledDump(); // returns once the copy waits, or 2 s passed
+    StalledDump(const StalledDump&) = delete;
+    StalledDump& operator=(const StalledDump&) = delete;
+    ~StalledDump() { release(); }
     bool held() const { return held_; }
     long release(); // lets the copy finish; the dump's result
 
@@ -199,14 +226,15 @@ private:
 // CLOCK_REALTIME in nanoseconds since the epoch.
 int64_t realtime_ns();
 
-// The board's PTP hardware clock: the /dev/ptpN whose clock_name is
-// TCR7750_CLOCK_NAME, opened read-write ("" and closed when there is none).
-// The driver serves no time before the board's year was set: unless told
-// otherwise, the board's own year is set again through the device, as the
-// packages' udev rule sets one when the driver finds the board.
+// A board's PTP hardware clock: the /dev/ptpN whose clock_name is its
+// node's name (TCR7750_CLOCK_NAME for the first board), opened read-write
+// ("" and closed when there is none).
+// The driver serves no time before the board's year was confirmed: unless
+// told otherwise, the board's own year is set again through the device with a
+// good frame, as the packages' udev rule sets one.
 class Phc {
 public:
-    explicit Phc(bool set_year = true);
+    explicit Phc(bool set_year = true, const std::string& node = TCR7750_DEVICE_PATH);
     ~Phc();
     Phc(const Phc&) = delete;
     Phc& operator=(const Phc&) = delete;

@@ -1,21 +1,27 @@
 // SPDX-License-Identifier: GPL-2.0-only
-// A host kept on the board: the clock serves no time until the board's year
-// is set, tcr7750year sets it from the guest's clock (as the packages' udev
-// rule does), and Debian's chrony with its own configuration and the shipped
-// one keeps the guest's clock in its year (in real time, on the guest's own
-// clock, waiting on what chrony reports).  tcr7750stat shows the board and
-// never writes to it.
+// A host kept on the board: no time until the year is confirmed, tcr7750year
+// sets it from the guest's clock and a day of the year (as the udev rule
+// does), Debian's chrony with its own and the shipped configuration keeps
+// the guest's clock in its year (in real time, waiting on chrony's reports).
+// tcr7750stat shows the board, never writing to it; the driver's watch logs
+// and counts a pulled signal; Debian's node_exporter serves the metrics.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <linux/capability.h>
+#include <linux/netlink.h>
+#include <poll.h>
 #include <regex>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 #include "guest_support.h"
+#include "tcr7750_regs.h"
 
 using namespace guest;
 using namespace std::chrono_literals;
@@ -24,13 +30,17 @@ namespace {
 
 constexpr int64_t ns_per_s = 1'000'000'000;
 
-int64_t year_start_ns(int year)
+int64_t utc_ns(int year, int month, int day, int hour = 0)
 {
     std::tm start{};
     start.tm_year = year - 1900;
-    start.tm_mday = 1;
+    start.tm_mon = month - 1;
+    start.tm_mday = day;
+    start.tm_hour = hour;
     return static_cast<int64_t>(timegm(&start)) * ns_per_s;
 }
+
+int64_t year_start_ns(int year) { return utc_ns(year, 1, 1); }
 
 int year_of(int64_t ns)
 {
@@ -47,6 +57,28 @@ void set_guest_clock(int64_t ns)
 }
 
 std::string first_line(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+// One of the driver's attributes of the board.
+std::string attribute(const std::string& name)
+{
+    std::string value;
+    std::getline(std::ifstream(board::pci_device() + "/" + name), value);
+    return value;
+}
+
+// True once a change event of the first board's device comes on events, a
+// socket on the kernel's events as udev has (within 3 s).
+bool board_changed(int events)
+{
+    sockaddr_nl kernel{AF_NETLINK, 0, 0, 1};
+    bind(events, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel);
+    char message[8192] = {};
+    for (pollfd ready{events, POLLIN, 0}; poll(&ready, 1, 3000) == 1;)
+        if (recv(events, message, sizeof message - 1, 0) > 0 && std::string(message).starts_with("change@") &&
+            std::string(message).ends_with("/" TCR7750_DEVICE_NAME))
+            return true;
+    return false;
+}
 
 class YearTest : public testing::Test {
 protected:
@@ -73,12 +105,7 @@ protected:
     {
         ASSERT_TRUE(board::command("realtime-offset " + std::to_string(board_ns - realtime_ns())));
     }
-    std::string year_set()
-    {
-        std::string value;
-        std::ifstream(phc.sysfs() + "/device/year_set") >> value;
-        return value;
-    }
+    std::string year_set() { return attribute("year_set"); }
 
     // tcr7750year as the udev rule runs it: its line.
     std::string set_year_as_udev_does()
@@ -114,7 +141,7 @@ protected:
         EXPECT_LT(std::abs(worst), limit_ns) << "the guest's clock went " << worst << " ns away";
     }
 
-    FreshDriver fresh;
+    FreshDriver fresh{"watch_ms=20"};
     Phc phc{false};
     int64_t started_ns = realtime_ns();
     uint64_t started_mono = monotonic_ns();
@@ -144,6 +171,59 @@ TEST_F(YearTest, OnNewYearsEveTheBoardAlreadyOnDayOneGivesNextYear)
     EXPECT_NE(line.find(std::to_string(year) + "-12-31 23:59:59 UTC: initial year " + std::to_string(year + 1)),
               std::string::npos) << line;
     chrony_keeps_the_guest_within(eve, eve_mono, ns_per_s);
+}
+
+TEST_F(YearTest, ABadFrameAtNewYearGivesNoYearUntilAGoodFrameConfirmsOne)
+{
+    int year = year_of(realtime_ns());
+    board::command("status 0x0030");
+    set_guest_clock(year_start_ns(year + 1) - 10 * ns_per_s);
+    Process refused({"/tools/tcr7750year"});
+    EXPECT_EQ(refused.wait(), 3);
+    EXPECT_NE(refused.read_rest().find("frame is bad"), std::string::npos);
+
+    // The first good frame comes on 1 January: the board on day 1.
+    set_guest_clock(year_start_ns(year + 1) + 5 * ns_per_s);
+    board::command("advance 5000000000");
+    int events = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
+    board::command("status 0x0001");
+    EXPECT_EQ(phc.read_ns(), -EBUSY) << "a day 1 in an unconfirmed year";
+    EXPECT_TRUE(board_changed(events)) << "udev not asked for the year";
+    close(events);
+    EXPECT_EQ(Process({"/tools/tcr7750year"}).wait(), 0); // as the rule runs it on the event
+    EXPECT_EQ(year_of(phc.read_ns()), year + 1);
+}
+
+TEST_F(YearTest, InTheTdDecodingNoYearIsTakenFromTheTimeDifference)
+{
+    // 15 October: the time difference's day 000, taken for a day of the
+    // year, lies nearest to next year.
+    int year = year_of(realtime_ns());
+    board::command("time " + std::to_string(year) + " 10 15 12 0 0 0");
+    set_guest_clock(utc_ns(year, 10, 15, 12));
+    EXPECT_EQ(Process({"/tools/tcr7750year"}).wait(), 0);
+    Device device;
+    uint8_t mode = TCR7750_IRIG_MODE_TD;
+    ASSERT_EQ(device.command(TCR7750_IOC_SET_IRIG_MODE, &mode), 0);
+    Process refused({"/tools/tcr7750year"});
+    EXPECT_EQ(refused.wait(), 3);
+    EXPECT_NE(refused.read_rest().find("TD/H0"), std::string::npos);
+    mode = TCR7750_IRIG_MODE_STANDARD;
+    ASSERT_EQ(device.command(TCR7750_IOC_SET_IRIG_MODE, &mode), 0);
+    EXPECT_EQ(year_of(phc.read_ns()), year);
+}
+
+TEST_F(YearTest, AYearWrittenWithoutCapSysTimeReachesTheBoardButTheClockServesNone)
+{
+    board_at(realtime_ns());
+    set_year_as_udev_does();
+    ASSERT_GT(phc.read_ns(), 0);
+    // annumset as a member of the nodes' group: the node, not the system clock.
+    Process member({"/tools/annumset"}, false, CAP_SYS_TIME);
+    EXPECT_EQ(member.wait(), 0);
+    EXPECT_EQ(board::state()["initial_year"], "2008");
+    EXPECT_EQ(year_set(), "1");
+    EXPECT_EQ(phc.read_ns(), -EBUSY);
 }
 
 // tcr7750stat's lines and status; the board never written.
@@ -187,6 +267,85 @@ TEST(StatusTest, TdDecodingShowsNoTime)
     ASSERT_EQ(Device().command(TCR7750_IOC_SET_IRIG_MODE, &mode), 0);
     expect_status(0, {"decoding:     td",
                       "board time:   none in the TD/H0 decoding; time difference +000 00:00:00.000000, state S"});
+}
+
+// Up to 2 s for the watch to show a state that starts with prefix.
+bool watch_shows(const std::string& prefix)
+{
+    for (auto deadline = std::chrono::steady_clock::now() + 2s; std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(5ms))
+        if (attribute("frame_state").starts_with(prefix))
+            return true;
+    return false;
+}
+
+TEST(WatchTest, APulledSignalIsLoggedOnceEachWayCountedAndWatchedWithoutSideEffect)
+{
+    fresh_driver("watch_ms=20");
+    board::command("status 0x0001");
+    ASSERT_TRUE(watch_shows("good"));
+    int losses = std::stoi(attribute("frame_losses"));
+    double lost = std::stod(attribute("frame_lost_seconds"));
+    KernelLog log;
+    board::clear_log();
+    uint64_t pulled = monotonic_ns();
+    int64_t pulled_utc = realtime_ns();
+    board::command("status 0x0030");
+    ASSERT_TRUE(watch_shows("lost since "));
+    std::string state = attribute("frame_state");
+    while (board::log().size() < 5) // five looks at the lost frame
+        std::this_thread::sleep_for(5ms);
+    board::command("status 0x0001");
+    ASSERT_TRUE(watch_shows("good"));
+    uint64_t seen = monotonic_ns();
+
+    std::vector<LogLine> lines = log.lines();
+    std::erase_if(lines, [](const LogLine& line) { return line.text.find("time code") == std::string::npos; });
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].text.find(": tcr7750: time code lost, error code 3"), std::string::npos) << lines[0].text;
+    EXPECT_NE(lines[1].text.find(": tcr7750: time code good again after "), std::string::npos) << lines[1].text;
+    EXPECT_EQ(attribute("frame_losses"), std::to_string(losses + 1));
+    double lost_now = std::stod(attribute("frame_lost_seconds")) - lost;
+    EXPECT_GT(lost_now, 0);
+    EXPECT_LE(lost_now, (seen - pulled) / 1e9 + 0.001);
+    for (const Access& access : board::log())
+        EXPECT_EQ(access, (Access{'R', REG_STATUS, 2, access.value})) << "the status only";
+    std::tm since{};
+    ASSERT_TRUE(strptime(state.c_str(), "lost since %Y-%m-%d %H:%M:%S UTC", &since)) << state;
+    EXPECT_NEAR(static_cast<double>(timegm(&since)), pulled_utc / 1e9, 3) << state;
+}
+
+TEST(WatchTest, NodeExporterServesTheMetricsTcr7750statWrites)
+{
+    const char* exporter = "/usr/bin/prometheus-node-exporter";
+    ASSERT_EQ(access(exporter, X_OK), 0) << "tests/kernel/run lays Debian's prometheus-node-exporter over the guest";
+    if (int inet = socket(AF_INET, SOCK_STREAM, 0); inet < 0)
+        GTEST_SKIP() << "no IP in this kernel";
+    else
+        close(inet);
+    fresh_driver("watch_ms=20");
+    Phc phc; // a good frame and a confirmed year
+    board::command("status 0x0030");
+    ASSERT_TRUE(watch_shows("lost since "));
+    // The service's command, then the exporter on loopback.
+    std::filesystem::create_directories("/var/lib/prometheus/node-exporter");
+    std::system("ip link set lo up");
+    EXPECT_EQ(Process({"/tools/tcr7750stat", "--prometheus", "/var/lib/prometheus/node-exporter/tcr7750.prom"}).wait(), 0);
+    Process server({exporter, "--web.listen-address=127.0.0.1:9100", "--collector.disable-defaults",
+                    "--collector.textfile", "--collector.textfile.directory=/var/lib/prometheus/node-exporter"});
+    std::string metrics;
+    for (auto deadline = std::chrono::steady_clock::now() + 20s;
+         metrics.find("tcr7750_up") == std::string::npos && std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(100ms))
+        metrics = Process({"/bin/wget", "-q", "-O", "-", "http://127.0.0.1:9100/metrics"}).read_rest();
+    for (const char* line : {"tcr7750_up{device=\"/dev/tcr7750\"} 1\n",
+                             "tcr7750_frame_state{device=\"/dev/tcr7750\",state=\"lost\"} 1\n",
+                             "tcr7750_year_confirmed{device=\"/dev/tcr7750\"} 1\n",
+                             "tcr7750_frame_losses_total{device=\"/dev/tcr7750\"} "})
+        EXPECT_NE(metrics.find(line), std::string::npos) << line << "in:\n" << metrics;
+    // A board that cannot be read is a metric too.
+    metrics = Process({"/tools/tcr7750stat", "-d", "/dev/tcr7750.9", "--prometheus"}).read_rest();
+    EXPECT_NE(metrics.find("\ntcr7750_up{device=\"/dev/tcr7750.9\"} 0\n"), std::string::npos) << metrics;
 }
 
 } // namespace

@@ -208,6 +208,13 @@ TEST_F(LoadTest, NoBoardFailsTheLoadAndLeavesNothing)
     EXPECT_EQ(load_driver(), 0) << "a later load finds the board";
 }
 
+TEST_F(LoadTest, AsynchronousProbingAskedForStillFindsTheBoard)
+{
+    KernelLog log;
+    ASSERT_EQ(insert_module("/modules/tcr7750_drv.ko", "async_probe=1"), 0);
+    EXPECT_TRUE(log.find("tcr7750 registered [85]"));
+}
+
 TEST_F(LoadTest, NodeScriptServesMinorsZeroToTwoOnly)
 {
     ASSERT_EQ(load_driver(), 0);

@@ -111,12 +111,10 @@ TEST_P(ToolsTest, TickprintSendsTheLowSixteenBitsOfItsPeriod)
 
 TEST_P(ToolsTest, CtrlCBeforeTickprintWaitsIsNotLost)
 {
-    CommandLockHolder stalled; // tickprint's set-period command waits behind it
-    ASSERT_TRUE(stalled.held());
-    Process tick({tickprint});
-    ASSERT_TRUE(sleeping_in(tick.pid(), GetParam().command));
+    Process tick({tickprint}, true);
+    ASSERT_TRUE(tick.stop_at(GetParam().command)) << "held at its set-period command";
     kill(tick.pid(), SIGINT);
-    EXPECT_EQ(stalled.release(), 0);
+    tick.detach();
     EXPECT_EQ(tick.wait(), 0) << "ended, though no record comes";
     EXPECT_EQ(tick.read_rest(), "");
     std::vector<Access> expected{{'W', REG_PERIOD, 2, 10},
@@ -186,6 +184,17 @@ TEST_P(ToolsTest, WithoutTheNodeBothSayDeviceOpenError)
         EXPECT_EQ(run.read_rest(), "Device open error\n") << tool;
     }
     EXPECT_TRUE(board::writes().empty());
+}
+
+TEST_P(ToolsTest, DeviceOptionNamesTheBoard)
+{
+    NodeAway away;
+    Process set({annumset, "-d", "/dev/tcr7750-1", "2011"});
+    EXPECT_EQ(set.wait(), 0);
+    EXPECT_EQ(board::writes(), (std::vector<Access>{{'W', REG_INITIAL_YEAR, 2, 2011}, control_write(CTL_LOAD_YEAR)}));
+    Process missing({tickprint, "-d"});
+    EXPECT_EQ(missing.wait(), 2);
+    EXPECT_EQ(missing.read_rest(), "usage: tickprint [-d DEVICE] [period]\n");
 }
 
 TEST_P(ToolsTest, CtrlCEndsTickprintWhenNoRecordComes)
